@@ -1,0 +1,65 @@
+#pragma once
+// The admin protocol state machine. It never touches the window: everything the user must see
+// waits in the public mailbox fields, which the window reads and clears on its refresh tick.
+// It has no timer of its own; the window hands it every tick through OnTimer.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "AdminSocket.h"
+#include "PlayerList.h"
+#include "Protocol.h"
+
+// One text for the status log, in its own colour.
+struct LogEntry {
+    std::string text;
+    COLORREF colour = COLOUR_BLACK;
+    bool operator==(const LogEntry& o) const { return text == o.text && colour == o.colour; }
+};
+
+class CAdminClient {
+public:
+    // The first client creates the process-wide link and roster; later ones share them.
+    CAdminClient();
+    ~CAdminClient(); // disconnects first when logged in
+    CAdminClient(const CAdminClient&) = delete;
+    CAdminClient& operator=(const CAdminClient&) = delete;
+
+    CAdminSocket* link;
+    bool loggedIn = false;
+    bool loginPending = false;
+    int missedTicks = 0;
+    CPlayerList* roster;
+    bool reasonPending = false;
+    bool logPending = false; // true while logEntries holds entries the window has not taken
+    bool listDirty = false;
+    bool heardFromServer = false;
+    int listTextLength = 0; // length of the last list datagram (list text + 1); 0 = nothing new
+    std::string reason;
+    std::vector<LogEntry> logEntries; // in the order queued
+    std::string listText;             // the list text of the last MSG_LIST_TEXT
+
+    // True when the link opened and the login request was sent.
+    bool Connect(const char* host, int port, const char* user, const char* password);
+    void Disconnect();
+    void OnTimer(unsigned timerId);
+    void Kick(int position);
+    void Ban(int position);
+    void SendCommand(const char* text);
+    void RequestShutdown();
+
+    // The window's side of the log mailbox: every waiting entry, in order; clears logPending.
+    std::vector<LogEntry> TakeLog();
+
+    // The client's own steps, public so that tests and the fuzzer can drive them.
+    void HandleMessage(std::int8_t type, const std::uint8_t* payload, int length);
+    void ParsePlayerBlock(const std::uint8_t* block, int length);
+    void QueueLog(std::string text, COLORREF colour);
+
+private:
+    void Poll();
+    void Watchdog();
+    void SendBytes(const Bytes& datagram);
+    std::string NameOf(std::uint8_t id) const; // "Player #<id>" when no player has the id
+};

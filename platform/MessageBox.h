@@ -1,0 +1,13 @@
+#pragma once
+// The modal message box the engine and the window show: one OK button, a fixed text. The box
+// blocks its caller until closed, while timer ticks keep running. The window installs a Qt box,
+// tests install a recorder; with nothing installed the text goes to stderr.
+
+#include <functional>
+#include <string>
+
+using MessageBoxHook = std::function<void(const std::string& text)>;
+
+// Installs `hook` and returns the one it replaces (empty for the stderr default).
+MessageBoxHook SetMessageBoxHook(MessageBoxHook hook);
+void AfxMessageBox(const std::string& text);
