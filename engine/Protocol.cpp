@@ -1,1 +1,323 @@
-// placeholder: being written
+// The admin wire protocol: encoders for both directions and bounds-checked decoders.
+// Byte layouts are in Protocol.h (grammar) and in the spec, Part 1.1.
+
+#include "engine/Protocol.h"
+
+#include <cstring>
+
+namespace wire {
+
+namespace {
+
+void AppendText(Bytes& out, std::string_view text) {
+    out.insert(out.end(), text.begin(), text.end());
+}
+
+void AppendInt16(Bytes& out, std::int16_t value) {
+    const auto raw = static_cast<std::uint16_t>(value);
+    out.push_back(static_cast<std::uint8_t>(raw & 0xFF));
+    out.push_back(static_cast<std::uint8_t>(raw >> 8));
+}
+
+// The view from `offset` on (empty when `offset` is at or past the end).
+ByteView Tail(ByteView bytes, std::size_t offset) {
+    if (offset >= bytes.size) {
+        return ByteView{bytes.data + bytes.size, 0};
+    }
+    return ByteView{bytes.data + offset, bytes.size - offset};
+}
+
+} // namespace
+
+std::string TextUntilNul(ByteView bytes) {
+    if (bytes.data == nullptr || bytes.size == 0) {
+        return {};
+    }
+    const void* nul = std::memchr(bytes.data, 0, bytes.size);
+    const std::size_t length =
+        nul ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - bytes.data) : bytes.size;
+    return std::string(reinterpret_cast<const char*>(bytes.data), length);
+}
+
+std::int16_t ReadInt16(const std::uint8_t* twoBytes) {
+    const auto raw = static_cast<std::uint16_t>(twoBytes[0] | (twoBytes[1] << 8));
+    return static_cast<std::int16_t>(raw);
+}
+
+// --- client -> server ---
+
+Bytes EncodeLogin(std::string_view user, std::string_view password) {
+    Bytes out;
+    out.reserve(user.size() + password.size() + 4);
+    out.push_back(static_cast<std::uint8_t>(MSG_LOGIN));
+    out.push_back(LOGIN_CONSTANT);
+    AppendText(out, user);
+    out.push_back(static_cast<std::uint8_t>(LOGIN_SEPARATOR));
+    AppendText(out, password);
+    out.push_back(0);
+    return out;
+}
+
+Bytes EncodeQuit() { return Bytes{static_cast<std::uint8_t>(MSG_QUIT), 0}; }
+
+Bytes EncodeChat(std::string_view text) {
+    Bytes out;
+    out.reserve(text.size() + 3);
+    out.push_back(static_cast<std::uint8_t>(MSG_CHAT));
+    out.push_back(CHAT_KIND_SERVER);
+    AppendText(out, text);
+    out.push_back(0);
+    return out;
+}
+
+Bytes EncodePong() { return Bytes{static_cast<std::uint8_t>(MSG_PONG)}; }
+
+Bytes EncodeKick(std::uint8_t id) { return Bytes{static_cast<std::uint8_t>(MSG_KICK), id}; }
+
+Bytes EncodeBan(std::uint8_t id) { return Bytes{static_cast<std::uint8_t>(MSG_BAN), id}; }
+
+Bytes EncodeKillServer() { return Bytes{static_cast<std::uint8_t>(MSG_KILLSERVER)}; }
+
+// --- server -> client ---
+
+Bytes EncodeWelcome(const std::vector<PlayerEntry>& players) {
+    Bytes out(WELCOME_BLOCK_OFFSET, 0);
+    out[0] = static_cast<std::uint8_t>(MSG_WELCOME);
+    for (const PlayerEntry& p : players) {
+        out.push_back(p.id);
+        AppendInt16(out, p.value);
+        AppendText(out, p.name);
+        out.push_back(ENTRY_END);
+    }
+    return out;
+}
+
+Bytes EncodeServerChat(std::uint8_t sender, std::uint8_t kind, std::string_view text) {
+    Bytes out;
+    out.reserve(text.size() + 4);
+    out.push_back(static_cast<std::uint8_t>(MSG_CHAT));
+    out.push_back(sender);
+    out.push_back(kind);
+    AppendText(out, text);
+    out.push_back(0);
+    return out;
+}
+
+Bytes EncodePing() { return Bytes{static_cast<std::uint8_t>(MSG_PING)}; }
+
+Bytes EncodeRefused(std::uint8_t code) {
+    return Bytes{static_cast<std::uint8_t>(MSG_REFUSED), code};
+}
+
+Bytes EncodePlayerJoin(std::uint8_t id, std::string_view name) {
+    // The name runs to the datagram's end: no terminator.
+    Bytes out{static_cast<std::uint8_t>(MSG_PLAYER_JOIN), id};
+    AppendText(out, name);
+    return out;
+}
+
+Bytes EncodePlayerLeave(std::uint8_t reason, std::uint8_t id) {
+    return Bytes{static_cast<std::uint8_t>(MSG_PLAYER_LEAVE), reason, id};
+}
+
+Bytes EncodeDeath(std::uint8_t victim, std::uint8_t killer) {
+    return Bytes{static_cast<std::uint8_t>(MSG_DEATH), victim, killer};
+}
+
+Bytes EncodePlayerValue(std::uint8_t id, std::int16_t value) {
+    Bytes out{static_cast<std::uint8_t>(MSG_PLAYER_VALUE), id};
+    AppendInt16(out, value);
+    return out;
+}
+
+Bytes EncodeRemoveIpResult(std::uint8_t result) {
+    return Bytes{static_cast<std::uint8_t>(MSG_REMOVE_IP_RESULT), result};
+}
+
+Bytes EncodeListText(std::string_view text) {
+    Bytes out{static_cast<std::uint8_t>(MSG_LIST_TEXT)};
+    AppendText(out, text);
+    return out;
+}
+
+Bytes EncodeKillServerStatus(std::int8_t status) {
+    return Bytes{static_cast<std::uint8_t>(MSG_KILLSERVER), static_cast<std::uint8_t>(status)};
+}
+
+// --- server -> client decoders ---
+
+std::vector<PlayerEntry> DecodePlayerBlock(ByteView block) {
+    std::vector<PlayerEntry> players;
+    if (block.data == nullptr) {
+        return players;
+    }
+    const std::size_t length = block.size;
+    std::size_t index = 0;
+    while (index < length) {
+        // An entry cut short before its name (fewer than 4 bytes left) has an empty name and is
+        // skipped; with fewer than 3 bytes even the value is missing. Either way the block ends.
+        if (length - index < 4) {
+            break;
+        }
+        const auto id = static_cast<std::int8_t>(block.data[index]);
+        const std::int16_t value = ReadInt16(block.data + index + 1);
+        index += 3;
+        const std::size_t nameStart = index;
+        while (index < length && block.data[index] != ENTRY_END) {
+            ++index;
+        }
+        std::string name = TextUntilNul(ByteView{block.data + nameStart, index - nameStart});
+        if (!name.empty() && id >= 0) {
+            players.push_back(PlayerEntry{static_cast<std::uint8_t>(id), value, std::move(name)});
+        }
+        ++index; // past the 0x07 (or past the end, which ends the walk)
+    }
+    return players;
+}
+
+std::optional<Chat> DecodeChat(ByteView payload) {
+    if (payload.data == nullptr || payload.size < 2) {
+        return std::nullopt;
+    }
+    return Chat{payload.data[0], payload.data[1], TextUntilNul(Tail(payload, 2))};
+}
+
+std::optional<std::uint8_t> DecodeRefused(ByteView payload) {
+    if (payload.data == nullptr || payload.size < 1) {
+        return std::nullopt;
+    }
+    return payload.data[0];
+}
+
+std::optional<PlayerJoin> DecodePlayerJoin(ByteView payload) {
+    if (payload.data == nullptr || payload.size < 1) {
+        return std::nullopt;
+    }
+    return PlayerJoin{payload.data[0], TextUntilNul(Tail(payload, 1))};
+}
+
+std::optional<PlayerLeave> DecodePlayerLeave(ByteView payload) {
+    if (payload.data == nullptr || payload.size < 2) {
+        return std::nullopt;
+    }
+    return PlayerLeave{payload.data[0], payload.data[1]};
+}
+
+std::optional<Death> DecodeDeath(ByteView payload) {
+    if (payload.data == nullptr || payload.size < 2) {
+        return std::nullopt;
+    }
+    return Death{payload.data[0], payload.data[1]};
+}
+
+std::optional<PlayerValue> DecodePlayerValue(ByteView payload) {
+    if (payload.data == nullptr || payload.size < 3) {
+        return std::nullopt;
+    }
+    return PlayerValue{payload.data[0], ReadInt16(payload.data + 1)};
+}
+
+std::optional<std::uint8_t> DecodeRemoveIpResult(ByteView payload) {
+    if (payload.data == nullptr || payload.size < 1) {
+        return std::nullopt;
+    }
+    return payload.data[0];
+}
+
+std::string DecodeListText(ByteView payload) {
+    if (payload.data == nullptr || payload.size == 0) {
+        return {};
+    }
+    return std::string(reinterpret_cast<const char*>(payload.data), payload.size);
+}
+
+std::optional<std::int8_t> DecodeKillServerStatus(ByteView payload) {
+    if (payload.data == nullptr || payload.size < 1) {
+        return std::nullopt;
+    }
+    return static_cast<std::int8_t>(payload.data[0]);
+}
+
+std::vector<std::string> SplitListText(std::string_view text) {
+    std::vector<std::string> entries;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == LIST_SEPARATOR) {
+            entries.emplace_back(text.substr(start, i - start));
+            start = i + 1;
+        }
+    }
+    return entries;
+}
+
+// --- server-side decoders of client messages ---
+
+std::optional<Login> DecodeLogin(ByteView payload) {
+    // payload = constant byte, user, "|", password, NUL. The constant byte is not checked here;
+    // the user runs to the first "|" (a login without one is malformed), the password to its NUL
+    // or the datagram's end.
+    if (payload.data == nullptr || payload.size < 2) {
+        return std::nullopt;
+    }
+    const ByteView rest = Tail(payload, 1);
+    const void* bar = std::memchr(rest.data, static_cast<unsigned char>(LOGIN_SEPARATOR), rest.size);
+    if (bar == nullptr) {
+        return std::nullopt;
+    }
+    const auto userLength = static_cast<std::size_t>(static_cast<const std::uint8_t*>(bar) - rest.data);
+    Login login;
+    login.user = TextUntilNul(ByteView{rest.data, userLength});
+    login.password = TextUntilNul(Tail(rest, userLength + 1));
+    return login;
+}
+
+std::optional<std::uint8_t> DecodePlayerCommand(ByteView payload) {
+    if (payload.data == nullptr || payload.size < 1) {
+        return std::nullopt;
+    }
+    return payload.data[0];
+}
+
+std::optional<std::string> DecodeClientChat(ByteView payload) {
+    // payload = kind (always 3, not checked), text, NUL.
+    if (payload.data == nullptr || payload.size < 1) {
+        return std::nullopt;
+    }
+    return TextUntilNul(Tail(payload, 1));
+}
+
+Refusal RefusalFor(std::uint8_t code) {
+    switch (code) {
+    case 0:
+        return {"Another player is using this nick.", "Nick already in use."};
+    case 1:
+        return {"Your address is banned from the server.", "Address is banned."};
+    case 2:
+        return {"Another player is already connected from this IP.", "IP Already connected."};
+    case 4:
+        return {"Invalid username or password.", "Invalid username or password."};
+    case 5:
+        return {"Disconnected: server shutdown.", "Server shutdown."};
+    case 6:
+        return {"Disconnected: Incompatible version.", "Incompatible version."};
+    default: // 3 and 7..255
+        return {"", "Server refused connection."};
+    }
+}
+
+std::optional<std::string_view> KillServerText(std::int8_t status) {
+    switch (status) {
+    case 1:
+        return "KILLSERVER: First attempt received ... waiting 5 secs for Second attempt.";
+    case 2:
+        return "KILLSERVER: Second attempt too late ... treated as First attempt.";
+    case 3:
+        return "KILLSERVER: Second attempt received ... shutting down.";
+    case 4:
+        return "KILLSERVER: Remote Shutdown has been disabled.";
+    default:
+        return std::nullopt;
+    }
+}
+
+} // namespace wire
