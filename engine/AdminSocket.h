@@ -11,6 +11,11 @@ public:
     std::string host;
     int port = 0;
 
+    CAdminSocket() = default;
+    ~CAdminSocket(); // releases a socket still held (the process-wide link is never destroyed)
+    CAdminSocket(const CAdminSocket&) = delete;
+    CAdminSocket& operator=(const CAdminSocket&) = delete;
+
     // Resolves `host` (a name, or a dotted-decimal IPv4 address) and connects a datagram socket
     // to it. An open link is closed first. False, with the link closed, on any failure,
     // including a port outside 1..65535.
