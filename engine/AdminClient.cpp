@@ -60,8 +60,6 @@ CAdminClient::~CAdminClient() {
 bool CAdminClient::Connect(const char* host, int port, const char* user, const char* password) {
     // Ends whatever attempt came before (quit and close when logged in) and empties the roster.
     Disconnect();
-    missedTicks = 0;
-    heardFromServer = false;
     if (!link->Open(host, port)) {
         return false;
     }
@@ -71,7 +69,7 @@ bool CAdminClient::Connect(const char* host, int port, const char* user, const c
 }
 
 void CAdminClient::Disconnect() {
-    if (loggedIn && link->isOpen) {
+    if (loggedIn) {
         SendBytes(wire::EncodeQuit());
         link->Close();
     }
@@ -158,10 +156,7 @@ void CAdminClient::QueueLog(std::string text, COLORREF colour) {
 }
 
 void CAdminClient::SendBytes(const Bytes& datagram) {
-    // A closed link has no socket; its stale handle may by now belong to someone else.
-    if (link->isOpen) {
-        link->Send(datagram.data(), static_cast<int>(datagram.size()));
-    }
+    link->Send(datagram.data(), static_cast<int>(datagram.size()));
 }
 
 std::string CAdminClient::NameOf(std::uint8_t id) const {
