@@ -1,6 +1,6 @@
-// The UDP link to the server (BSD sockets). Spec Part 1.2, with these decided changes: a port
-// outside 1..65535 is refused, every failure path releases the socket, the receive buffer is
-// raised, and a datagram longer than the caller's buffer is detected and reported as an error.
+// The UDP link to the server (BSD sockets). A port outside 1..65535 is refused, every failure
+// path releases the socket, the receive buffer is raised so bursts survive, and a datagram
+// longer than the caller's buffer is detected and reported as an error.
 
 #include "engine/AdminSocket.h"
 

@@ -1,5 +1,5 @@
 // The admin wire protocol: encoders for both directions and bounds-checked decoders.
-// Byte layouts are in Protocol.h (grammar) and in the spec, Part 1.1.
+// Byte layouts are in the grammar comment of Protocol.h.
 
 #include "engine/Protocol.h"
 
