@@ -1,0 +1,89 @@
+#pragma once
+// The one working window. It owns the admin client and the window timers; every tick goes to
+// the client first, and the client's flags and mailboxes then become control states, status-log
+// lines and the player list. The client never touches a control.
+
+#include <QDialog>
+#include <QString>
+#include <memory>
+
+#include "engine/AdminClient.h"
+#include "platform/WindowTimers.h"
+
+class QCheckBox;
+class QLineEdit;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+class CServerListWindow;
+
+namespace Ui {
+class AdminDlg;
+}
+
+class CAdminDlg : public QDialog {
+    Q_OBJECT
+  public:
+    explicit CAdminDlg(QWidget* parent = nullptr);
+    ~CAdminDlg() override;
+
+    // The main loop: every tick of every window timer arrives here.
+    void OnTimer(unsigned timerId);
+    void OnConnect();
+    void OnKick();
+    void OnBan();
+    void OnSend();
+    void OnShutdown();
+    void OnSysCommand(unsigned commandId);
+
+    // Adds `text` at the end of the status log in `colour` (0x00BBGGRR); `lineBreak` ends the
+    // line, so two calls without it in the first form one line.
+    void AppendLog(const QString& text, COLORREF colour, bool lineBreak);
+
+    // The control with a template id (IDC_*), or null.
+    QWidget* GetDlgItem(int controlId) const;
+
+    // Closes the window however it is asked to; the disconnect and the save run exactly once.
+    void done(int result) override;
+
+  private:
+    std::unique_ptr<Ui::AdminDlg> ui;
+
+  public:
+    std::unique_ptr<CAdminClient> m_pClient;
+    bool m_bConnected = false;
+    QPushButton* m_shutdownButton;
+    QListWidget* m_playerList;
+    QPushButton* m_kickButton;
+    QPushButton* m_connectButton;
+    QPushButton* m_sendButton;
+    QLineEdit* m_commandEdit;
+    QPushButton* m_banButton;
+    QPlainTextEdit* m_log;
+    QCheckBox* m_savePassCheck;
+    QLineEdit* m_passwordEdit;
+    QLineEdit* m_userEdit;
+    QLineEdit* m_portEdit;
+    QLineEdit* m_hostEdit;
+    // The entries of the latest server list text, in a small window of their own.
+    CServerListWindow* m_serverList;
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+  private:
+    void ApplyTemplateSizes();
+    void ConnectedTransition();
+    void DisconnectedTransition();
+    void Refresh();
+    void RedrawPlayerList();
+    int SelectedPlayer() const;
+    void SetLoginFieldsEnabled(bool enabled);
+    void OnDestroy();
+    void LoadSettings();
+    void SaveSettings() const;
+
+    CWindowTimers m_timers;
+    bool m_destroyed = false;
+};
