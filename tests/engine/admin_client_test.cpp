@@ -382,12 +382,4 @@ TEST_F(AdminClientTest, ShortAndUnknownDatagramsOnlyCountAsTraffic) {
     EXPECT_EQ(client.roster->ValueByPosition(0), 0);
 }
 
-TEST_F(AdminClientTest, ConnectThatCannotOpenTheLinkLeavesTheClientIdle) {
-    Connect();
-    EXPECT_FALSE(client.Connect("no-such-host.invalid", server.Port(), "admin", ""));
-    EXPECT_TRUE(Idle());
-    EXPECT_FALSE(client.Connect("127.0.0.1", 0, "admin", ""));
-    EXPECT_TRUE(Idle());
-}
-
 } // namespace
