@@ -1,0 +1,224 @@
+// Feeds arbitrary bytes to the INI reader and writer as a settings file: every read must be
+// safe, a written value must read back exactly, and a write must leave every other key as it
+// was. Section and key names come from the file's own lines as well as the program's own.
+// abort() on a violation.
+
+#include <dirent.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/PrivateProfile.h"
+
+#define CHECK(condition)                                                                           \
+    do {                                                                                           \
+        if (!(condition)) {                                                                        \
+            std::fprintf(stderr, "profile_fuzzer: %s:%d: check failed: %s\n", __FILE__, __LINE__,  \
+                         #condition);                                                              \
+            std::abort();                                                                          \
+        }                                                                                          \
+    } while (0)
+
+namespace {
+
+using Name = std::pair<std::string, std::string>; // section, key
+
+constexpr std::size_t kMaxDerivedNames = 24;
+// A fallback no file line can yield: it holds a line break.
+const std::string kMissing = "\n(missing)\n";
+
+std::string g_dir;
+std::string g_path;
+
+bool IsBlank(char c) {
+    return std::isspace(static_cast<unsigned char>(c)) != 0;
+}
+
+std::string Trim(const std::string& text) {
+    std::size_t begin = 0;
+    std::size_t end = text.size();
+    while (begin < end && IsBlank(text[begin])) {
+        ++begin;
+    }
+    while (end > begin && IsBlank(text[end - 1])) {
+        --end;
+    }
+    return text.substr(begin, end - begin);
+}
+
+std::string Fold(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return text;
+}
+
+bool SameName(const Name& a, const Name& b) {
+    return Fold(a.first) == Fold(b.first) && Fold(a.second) == Fold(b.second);
+}
+
+// A name the writer can be asked for: one line, no blanks at its ends, not a comment or header.
+bool Writable(const Name& name) {
+    for (const std::string* part : {&name.first, &name.second}) {
+        if (part->empty() || *part != Trim(*part) ||
+            part->find_first_of(std::string("\r\n\0", 3)) != std::string::npos) {
+            return false;
+        }
+    }
+    const char lead = name.second[0];
+    return name.first.find(']') == std::string::npos &&
+           name.second.find('=') == std::string::npos && lead != ';' && lead != '[';
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) {
+            end = text.size();
+        }
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        lines.push_back(std::move(line));
+        start = end + 1;
+    }
+    return lines;
+}
+
+// The program's own names, then (section, key) pairs as the file's lines suggest them.
+std::vector<Name> Candidates(const std::vector<std::string>& lines) {
+    std::vector<Name> names;
+    for (const char* key : {"Username", "Password", "SavePass", "IP", "Port"}) {
+        names.emplace_back("Remote Admin", key);
+    }
+    std::string section;
+    for (const std::string& raw : lines) {
+        if (names.size() >= 5 + kMaxDerivedNames) {
+            break;
+        }
+        const std::string line = Trim(raw);
+        if (!line.empty() && line[0] == '[') {
+            section = Trim(line.substr(1, line.find(']') - 1));
+            names.emplace_back(section, "Username");
+        } else if (const std::size_t equals = line.find('='); equals != std::string::npos) {
+            const std::string key = Trim(line.substr(0, equals));
+            names.emplace_back(section, key);
+            names.emplace_back("Remote Admin", key);
+        }
+    }
+    return names;
+}
+
+// The value to write: the input's last non-empty line, made to read back as itself (no blanks at
+// its ends, not wrapped in a pair of quotes, no NUL).
+std::string ValueFrom(const std::vector<std::string>& lines) {
+    std::string value;
+    for (auto it = lines.rbegin(); it != lines.rend() && value.empty(); ++it) {
+        value = *it;
+    }
+    value.erase(std::remove(value.begin(), value.end(), '\0'), value.end());
+    value.erase(std::remove(value.begin(), value.end(), '\r'), value.end());
+    for (;;) {
+        value = Trim(value);
+        const bool quoted = value.size() >= 2 && value.front() == value.back() &&
+                            (value.front() == '"' || value.front() == '\'');
+        if (!quoted) {
+            return value;
+        }
+        value.pop_back();
+    }
+}
+
+std::string ReadFile() {
+    std::ifstream in(g_path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::set<std::string> DirectoryEntries() {
+    std::set<std::string> entries;
+    if (DIR* dir = opendir(g_dir.c_str())) {
+        while (const dirent* entry = readdir(dir)) {
+            entries.insert(entry->d_name);
+        }
+        closedir(dir);
+    }
+    entries.erase(".");
+    entries.erase("..");
+    return entries;
+}
+
+void RemoveDirectory() {
+    std::remove(g_path.c_str());
+    rmdir(g_dir.c_str());
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/vyr-profile-fuzz.XXXXXX";
+    CHECK(mkdtemp(pattern.data()) != nullptr);
+    g_dir = pattern;
+    g_path = g_dir + "/vyr.ini";
+    std::atexit(RemoveDirectory);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string input(reinterpret_cast<const char*>(data), size);
+    std::remove(g_path.c_str());
+    if (size > 0) { // an empty input stands for a missing file
+        std::ofstream(g_path, std::ios::binary) << input;
+    }
+
+    const std::vector<std::string> lines = Lines(input);
+    const std::vector<Name> names = Candidates(lines);
+    std::map<Name, std::string> before;
+    for (const Name& name : names) {
+        before[name] = GetPrivateProfileString(name.first, name.second, kMissing, g_path);
+    }
+
+    std::vector<Name> targets;
+    for (const Name& name : names) {
+        if (Writable(name)) {
+            targets.push_back(name);
+        }
+    }
+    targets.emplace_back("Fuzz Section", "FuzzKey"); // a section the file may lack
+    std::size_t hash = 0;
+    for (unsigned char c : input) {
+        hash = hash * 31 + c;
+    }
+    const Name target = targets[hash % targets.size()];
+    const std::string value = ValueFrom(lines);
+
+    CHECK(WritePrivateProfileString(target.first, target.second, value, g_path));
+    CHECK(GetPrivateProfileString(target.first, target.second, kMissing, g_path) == value);
+    for (const auto& [name, old] : before) {
+        if (!SameName(name, target)) {
+            CHECK(GetPrivateProfileString(name.first, name.second, kMissing, g_path) == old);
+        }
+    }
+
+    // Writing the value again changes nothing, and no temporary file is left behind.
+    const std::string written = ReadFile();
+    CHECK(WritePrivateProfileString(target.first, target.second, value, g_path));
+    CHECK(ReadFile() == written);
+    CHECK(DirectoryEntries() == std::set<std::string>{"vyr.ini"});
+    return 0;
+}
