@@ -1,0 +1,31 @@
+#include "tests/support/SocketStats.h"
+
+#include <arpa/inet.h>
+#include <linux/sock_diag.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#ifndef SO_MEMINFO
+#define SO_MEMINFO 55
+#endif
+
+std::optional<SocketStats> StatsOf(int fd) {
+    std::uint32_t info[SK_MEMINFO_VARS] = {};
+    socklen_t length = sizeof info;
+    if (::getsockopt(fd, SOL_SOCKET, SO_MEMINFO, info, &length) != 0 ||
+        length < sizeof(std::uint32_t) * (SK_MEMINFO_DROPS + 1)) {
+        return std::nullopt;
+    }
+    return SocketStats{info[SK_MEMINFO_RMEM_ALLOC], info[SK_MEMINFO_RCVBUF],
+                       info[SK_MEMINFO_DROPS]};
+}
+
+int LocalPortOf(int fd) {
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    if (::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
+        address.sin_family != AF_INET) {
+        return 0;
+    }
+    return ntohs(address.sin_port);
+}
