@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cmath>
 #include <iostream>
+#include <map>
 #include <random>
 
 #include "tools/demo-server/AdminServer.h"
@@ -84,6 +85,7 @@ int Run(const Options& options) {
     std::vector<std::uint8_t> buffer(RECEIVE_BUFFER);
     EventPacer pacer(options.rate);
     long long eventsSent = 0;
+    std::map<int, long long> sentByType; // lets a client's tests account for every event
     Clock::duration loggedInTime{};
     Clock::time_point previous = Clock::now();
     pacer.Restart(previous);
@@ -106,7 +108,11 @@ int Run(const Options& options) {
         if (server.LoggedIn()) {
             loggedInTime += now - previous;
             for (long due = pacer.Due(now); due > 0; --due) {
-                eventsSent += server.SendEvent(game.NextEvent()) ? 1 : 0;
+                const Bytes event = game.NextEvent();
+                if (server.SendEvent(event)) {
+                    ++eventsSent;
+                    ++sentByType[static_cast<std::int8_t>(event[0])];
+                }
             }
         } else {
             pacer.Restart(now);
@@ -119,6 +125,10 @@ int Run(const Options& options) {
     std::cout << "stopped: " << eventsSent << " events sent in " << seconds << " s logged in";
     if (seconds > 0) {
         std::cout << " (" << static_cast<long long>(eventsSent / seconds) << "/s)";
+    }
+    std::cout << std::endl << "events by type:";
+    for (const auto& [type, count] : sentByType) {
+        std::cout << ' ' << type << '=' << count;
     }
     std::cout << std::endl;
     return 0;
