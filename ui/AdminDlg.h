@@ -67,6 +67,7 @@ class CAdminDlg : public QDialog {
     QLineEdit* m_hostEdit;
     // The entries of the latest server list text, in a small window of their own.
     CServerListWindow* m_serverList;
+    CWindowTimers m_timers;
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -84,6 +85,5 @@ class CAdminDlg : public QDialog {
     void LoadSettings();
     void SaveSettings() const;
 
-    CWindowTimers m_timers;
     bool m_destroyed = false;
 };

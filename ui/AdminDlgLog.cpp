@@ -14,10 +14,13 @@ void CAdminDlg::AppendLog(const QString& text, COLORREF colour, bool lineBreak) 
     format.setForeground(QColor(RedOf(colour), GreenOf(colour), BlueOf(colour)));
     QTextCursor end(m_log->document());
     end.movePosition(QTextCursor::End);
+    // One edit block per entry: the view lays out once, which keeps a full log fast.
+    end.beginEditBlock();
     end.insertText(text, format);
     if (lineBreak) {
         end.insertBlock();
     }
+    end.endEditBlock();
 
     if (following) {
         scrollBar->setValue(scrollBar->maximum());
