@@ -47,6 +47,18 @@ bool HoldsPlayer(const CPlayerList& roster, int position) {
     return position >= 0 && position < roster.GetCount();
 }
 
+// Shows a client box unless one is already open. A box runs nested ticks, so a server that
+// keeps refusing would otherwise stack one box, and its stack frames, per datagram.
+void ShowBox(const std::string& text) {
+    static bool open = false;
+    if (open) {
+        return;
+    }
+    open = true;
+    AfxMessageBox(text);
+    open = false;
+}
+
 } // namespace
 
 CAdminClient::CAdminClient() : link(&SharedLink()), roster(&SharedRoster()) {}
@@ -197,7 +209,7 @@ void CAdminClient::HandleMessage(std::int8_t type, const std::uint8_t* payload, 
             const wire::Refusal refusal = wire::RefusalFor(*code);
             // The box runs nested ticks; nothing read from the datagram is used after it.
             if (!refusal.box.empty()) {
-                AfxMessageBox(std::string(refusal.box));
+                ShowBox(std::string(refusal.box));
             }
             reason = std::string(refusal.reason);
             reasonPending = true;
@@ -239,7 +251,7 @@ void CAdminClient::HandleMessage(std::int8_t type, const std::uint8_t* payload, 
         break;
     case MSG_REMOVE_IP_RESULT:
         if (wire::DecodeRemoveIpResult(view) == std::uint8_t{0}) {
-            AfxMessageBox("IP could not be removed.");
+            ShowBox("IP could not be removed.");
         }
         break;
     case MSG_LIST_TEXT:
