@@ -18,16 +18,21 @@ bin() {
 hex() { printf '%s' "$1" | od -An -tx1 -v; }
 
 # Client script steps (see client_fuzzer.cpp).
-datagram() {
+sized() {
     local n=$#
-    bin 00 "$(printf %02x $((n & 255)))" "$(printf %02x $((n >> 8)))" "$@"
+    bin "$(printf %02x $((n & 255)))" "$(printf %02x $((n >> 8)))" "$@"
 }
+datagram() { bin 00 && sized "$@"; }
 tick() { bin 01 "$1"; } # 00 connect time-out, 01 refresh, 02 poll, 03 watchdog
 kick() { bin 02 "$1" 00 00 00; }
 ban() { bin 03 "$1" 00 00 00; }
 refresh() { bin 04; }
 state() { bin 05 "$1"; } # 00 Idle, 01 Logging in, 02 Logged in
-box() { bin "$@"; }      # actions while a box is open; 00 closes it
+# What happens while a box is open.
+box_close() { bin 00; }
+box_tick() { bin 01 "$1"; }
+box_datagram() { bin 02 && sized "$@"; }
+box_refresh() { bin 03; }
 
 welcome_header="01 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00"
 ann="05 2c 01 41 6e 6e 07"
@@ -80,13 +85,26 @@ ann="05 2c 01 41 6e 6e 07"
 {
     state 01
     datagram 06 00
-    box 02 01 00 04 01 02 00
+    box_datagram 04
+    box_tick 02
+    box_close
     datagram 06 03
     state 02
     datagram 06 c8
     datagram 10 00
-    box 01 03 03 00
+    box_tick 03
+    box_refresh
+    box_close
 } >client/refusals
+
+# Refusals arriving while a refusal's box is open once stacked a box per datagram.
+{
+    state 01
+    datagram 06 00
+    box_datagram 06 04
+    box_datagram 10 00
+    box_close
+} >client/regress-nested-refusal
 
 {
     state 02
