@@ -1,0 +1,132 @@
+#include "WholeFile.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Owns a descriptor so that every early return closes it.
+class Fd {
+  public:
+    explicit Fd(int fd) : fd(fd) {}
+    ~Fd() {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd; }
+    bool Close() {
+        const int closing = fd;
+        fd = -1;
+        return ::close(closing) == 0;
+    }
+
+  private:
+    int fd;
+};
+
+bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+bool MakeDirectories(const fs::path& dir) {
+    std::error_code ec;
+    if (dir.empty() || fs::is_directory(dir, ec)) {
+        return true;
+    }
+    if (!MakeDirectories(dir.parent_path())) {
+        return false;
+    }
+    return ::mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST;
+}
+
+// Makes the rename durable; the data itself is already synced, so a failure here loses nothing.
+void SyncDirectory(const fs::path& dir) {
+    Fd fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.get() >= 0) {
+        ::fsync(fd.get());
+    }
+}
+
+} // namespace
+
+FileBytes ReadWholeFile(const std::string& path, std::size_t maxBytes) {
+    // O_NONBLOCK so that opening a FIFO does not wait for a writer.
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (fd.get() < 0) {
+        return {errno == ENOENT ? FileReadStatus::Missing : FileReadStatus::Unusable, {}};
+    }
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        static_cast<std::size_t>(info.st_size) > maxBytes) {
+        return {FileReadStatus::Unusable, {}};
+    }
+    FileBytes result{FileReadStatus::Ok, {}};
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return {FileReadStatus::Unusable, {}};
+        }
+        if (n == 0) {
+            return result;
+        }
+        // The file may grow while it is read.
+        if (result.bytes.size() + static_cast<std::size_t>(n) > maxBytes) {
+            return {FileReadStatus::Unusable, {}};
+        }
+        result.bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+}
+
+bool ReplaceWholeFile(const std::string& path, std::string_view bytes) {
+    std::error_code ec;
+    fs::path target = fs::canonical(path, ec); // the file behind a symlink
+    if (ec) {
+        target = path;
+    }
+    fs::path dir = target.parent_path();
+    if (dir.empty()) {
+        dir = ".";
+    }
+    if (!MakeDirectories(dir)) {
+        return false;
+    }
+    std::string tempName = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
+    Fd fd(::mkstemp(tempName.data())); // created with mode 0600
+    if (fd.get() < 0) {
+        return false;
+    }
+    struct stat existing {};
+    const bool ok = (::stat(target.c_str(), &existing) != 0 ||
+                     ::fchmod(fd.get(), existing.st_mode & 07777) == 0) &&
+                    WriteAll(fd.get(), bytes) && ::fsync(fd.get()) == 0 && fd.Close() &&
+                    ::rename(tempName.c_str(), target.c_str()) == 0;
+    if (!ok) {
+        ::unlink(tempName.c_str());
+        return false;
+    }
+    SyncDirectory(dir);
+    return true;
+}
