@@ -10,7 +10,7 @@
 
 class CWindowTimers : public QObject {
     Q_OBJECT
-public:
+  public:
     using TickHandler = std::function<void(unsigned id)>;
     static constexpr int MIN_PERIOD_MS = 10;
 
@@ -22,11 +22,18 @@ public:
     bool IsRunning(unsigned id) const;
     int PeriodOf(unsigned id) const; // the effective period; 0 when not running
 
-protected:
+  protected:
     void timerEvent(QTimerEvent* event) override;
 
-private:
-    struct Timer;
-    std::map<unsigned, Timer*> timers;
+  private:
+    struct Timer {
+        int qtTimerId;
+        int periodMs;
+        bool tickWaiting; // a delivery is queued and has not run yet
+    };
+
+    void Deliver(unsigned id);
+
+    std::map<unsigned, Timer> timers;
     TickHandler onTick;
 };
