@@ -48,6 +48,15 @@ std::string_view Unquote(std::string_view value) {
     return value;
 }
 
+// A value that reading would change (blanks at its ends, or matching outer quotes) is written
+// inside double quotes, so that it reads back as written: a password may well look like that.
+std::string Stored(std::string_view value) {
+    if (Trim(value) != value || Unquote(value) != value) {
+        return "\"" + std::string(value) + "\"";
+    }
+    return std::string(value);
+}
+
 struct Line {
     std::string_view text;   // without the line end
     std::string_view ending; // "\r\n", "\n", or empty on a last line without one
@@ -154,7 +163,7 @@ std::string Edit(std::string_view file, std::string_view section, std::string_vi
     if (!lines.empty() && !lines.front().ending.empty()) {
         newline = lines.front().ending;
     }
-    const std::string keyLine = std::string(key) + "=" + std::string(value);
+    const std::string keyLine = std::string(key) + "=" + Stored(value);
     const std::string header = "[" + std::string(section) + "]";
 
     const Place place = Find(lines, section, key);

@@ -189,10 +189,14 @@ TEST_F(ProfileFile, LfOnlyFilesStayLfOnly) {
 
 TEST_F(ProfileFile, ValuesRoundTripWhole) {
     for (const std::string& value : {std::string(40, 'n'), std::string(5000, 'v'),
-                                     std::string("a;b#c[d]e=f g"), std::string("")}) {
+                                     std::string("a;b#c[d]e=f g"), std::string(""),
+                                     std::string("  padded pass "), std::string("\"quoted\""),
+                                     std::string("'x'"), std::string("\"")}) {
         ASSERT_TRUE(Set("Username", value));
         EXPECT_EQ(Get("Username"), value);
     }
+    ASSERT_TRUE(Set("Password", " p "));
+    EXPECT_NE(Bytes().find("Password=\" p \"\r\n"), std::string::npos);
 }
 
 TEST_F(ProfileFile, RefusesWhatWouldNotReadBack) {
