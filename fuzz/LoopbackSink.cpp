@@ -13,6 +13,7 @@ namespace {
 // Type byte 0xFE and a tail no client datagram carries.
 const std::uint8_t kMarker[] = {0xFE, 'v', 'y', 'r', '-', 'f', 'l', 'u', 's', 'h'};
 constexpr int kMarkerWaitMs = 5000;
+constexpr std::size_t kMaxDatagram = 2048; // more than the client ever sends
 
 [[noreturn]] void Fail(const char* what) {
     std::perror(what);
@@ -43,10 +44,14 @@ LoopbackSink::~LoopbackSink() {
     ::close(fd);
 }
 
-void LoopbackSink::Discard() {
-    std::uint8_t scratch[2048];
-    while (::recv(fd, scratch, sizeof scratch, MSG_DONTWAIT) >= 0) {
+std::vector<LoopbackSink::Datagram> LoopbackSink::Arrived() {
+    std::vector<Datagram> received;
+    Datagram datagram(kMaxDatagram);
+    ssize_t n;
+    while ((n = ::recv(fd, datagram.data(), datagram.size(), MSG_DONTWAIT)) >= 0) {
+        received.emplace_back(datagram.begin(), datagram.begin() + n);
     }
+    return received;
 }
 
 std::vector<LoopbackSink::Datagram> LoopbackSink::Flush(int sender) {
@@ -59,7 +64,7 @@ std::vector<LoopbackSink::Datagram> LoopbackSink::Flush(int sender) {
         if (::poll(&p, 1, kMarkerWaitMs) != 1) {
             Fail("LoopbackSink: the marker never arrived");
         }
-        Datagram datagram(2048);
+        Datagram datagram(kMaxDatagram);
         const ssize_t n = ::recv(fd, datagram.data(), datagram.size(), 0);
         if (n < 0) {
             Fail("LoopbackSink: recv");

@@ -15,8 +15,8 @@ class LoopbackSink {
     LoopbackSink& operator=(const LoopbackSink&) = delete;
 
     int Port() const { return port; }
-    // Drops whatever has arrived, without waiting.
-    void Discard();
+    // Whatever has arrived, without waiting.
+    std::vector<Datagram> Arrived();
     // Every datagram that `sender` (a socket connected to this sink) sent since the last flush,
     // in order: sends a marker after them through `sender` and reads up to it.
     std::vector<Datagram> Flush(int sender);

@@ -92,7 +92,7 @@ class Run {
                 break;
             }
             CheckInvariants();
-            sink.Discard();
+            CheckUnasked(sink.Arrived());
         }
     }
 
@@ -169,7 +169,7 @@ class Run {
             Send(type, position);
             return;
         }
-        sink.Flush(client.link->socketHandle);
+        CheckUnasked(sink.Flush(client.link->socketHandle));
         Send(type, position);
         const std::vector<LoopbackSink::Datagram> sent = sink.Flush(client.link->socketHandle);
         if (present) {
@@ -206,6 +206,14 @@ class Run {
         client.loggedIn = state == 2;
         if (state >= 1) {
             OpenLink();
+        }
+    }
+
+    // Unless the admin asks for something, the client only answers pings and says goodbye.
+    static void CheckUnasked(const std::vector<LoopbackSink::Datagram>& sent) {
+        for (const LoopbackSink::Datagram& datagram : sent) {
+            CHECK(datagram == LoopbackSink::Datagram{MSG_PONG} ||
+                  datagram == (LoopbackSink::Datagram{MSG_QUIT, 0}));
         }
     }
 

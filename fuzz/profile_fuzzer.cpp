@@ -124,8 +124,8 @@ std::vector<Name> Candidates(const std::vector<std::string>& lines) {
     return names;
 }
 
-// The value to write: the input's last non-empty line, made to read back as itself (no blanks at
-// its ends, not wrapped in a pair of quotes, no NUL).
+// The value to write: the input's last non-empty line, without the CR and NUL bytes that no
+// settings value may hold. Blanks and quotes stay: they must survive the round trip.
 std::string ValueFrom(const std::vector<std::string>& lines) {
     std::string value;
     for (auto it = lines.rbegin(); it != lines.rend() && value.empty(); ++it) {
@@ -133,15 +133,7 @@ std::string ValueFrom(const std::vector<std::string>& lines) {
     }
     value.erase(std::remove(value.begin(), value.end(), '\0'), value.end());
     value.erase(std::remove(value.begin(), value.end(), '\r'), value.end());
-    for (;;) {
-        value = Trim(value);
-        const bool quoted = value.size() >= 2 && value.front() == value.back() &&
-                            (value.front() == '"' || value.front() == '\'');
-        if (!quoted) {
-            return value;
-        }
-        value.pop_back();
-    }
+    return value;
 }
 
 std::string ReadFile() {
