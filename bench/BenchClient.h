@@ -1,0 +1,24 @@
+#pragma once
+// An admin client logged in to a silent loopback server, with a roster of a given size: the
+// state in which the client handles a game's traffic. A pong it sends really goes out.
+
+#include <cstdint>
+#include <vector>
+
+#include "bench/LoopbackUdp.h"
+#include "engine/AdminClient.h"
+
+class BenchClient {
+  public:
+    explicit BenchClient(int players);
+
+    // Hands one whole datagram to the client, as its poll does.
+    void Handle(const Bytes& datagram) {
+        client.HandleMessage(static_cast<std::int8_t>(datagram[0]), datagram.data() + 1,
+                             static_cast<int>(datagram.size()));
+    }
+
+    LoopbackUdp server;
+    CAdminClient client;
+    std::vector<wire::PlayerEntry> players;
+};
