@@ -1,0 +1,171 @@
+#include "bench/ReceiverTrials.h"
+
+#include <sys/socket.h>
+#include <sys/time.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <thread>
+
+#include "bench/LoopbackUdp.h"
+#include "bench/SocketStats.h"
+#include "engine/AdminClient.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// What the client's link asks for (the kernel grants up to net.core.rmem_max).
+constexpr int LINK_RECEIVE_BUFFER = 8 * 1024 * 1024;
+constexpr auto POLL_PERIOD = std::chrono::milliseconds(POLL_MS);
+constexpr int POLLS_PER_WATCHDOG = WATCHDOG_MS / POLL_MS;
+
+[[noreturn]] void Fail(const char* what) {
+    std::fprintf(stderr, "bench_loopback: %s\n", what);
+    std::exit(1);
+}
+
+void SetReceiveBuffer(int fd, int bytes) {
+    if (bytes > 0) {
+        (void)::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+    }
+}
+
+unsigned long Drops(int fd) {
+    const std::optional<UdpSocketStats> stats = ReadSocketStats(fd);
+    if (!stats) {
+        Fail("the socket is not in /proc/net/udp");
+    }
+    return stats->drops;
+}
+
+std::size_t Count(const TrialSettings& settings, const PreparedStream& stream) {
+    const auto wanted = static_cast<std::size_t>(settings.rate * settings.seconds);
+    if (wanted > stream.Size()) {
+        Fail("the prepared stream is too short for this rate");
+    }
+    return wanted;
+}
+
+void Finish(TrialResult& r, const SendResult& s, const TrialSettings& settings) {
+    r.offeredRate = settings.rate;
+    r.sent = s.sent;
+    r.sendFailures = s.failed;
+    r.achievedRate = s.seconds > 0 ? static_cast<double>(s.sent) / s.seconds : 0;
+}
+
+// Logs the client in to `server` with the stream's first roster.
+void LogIn(CAdminClient& client, LoopbackUdp& server, const PreparedStream& stream) {
+    if (!client.Connect("127.0.0.1", server.Port(), "admin", "admin")) {
+        Fail("the client's link did not open");
+    }
+    std::vector<std::uint8_t> login;
+    const std::optional<int> clientPort = server.ReceiveFrom(login, std::chrono::seconds(2));
+    if (!clientPort) {
+        Fail("no login arrived");
+    }
+    server.ConnectTo(*clientPort);
+    const Bytes welcome = wire::EncodeWelcome(stream.welcomePlayers);
+    server.Send(welcome.data(), welcome.size());
+    const Clock::time_point deadline = Clock::now() + std::chrono::seconds(2);
+    while (!client.loggedIn && Clock::now() < deadline) {
+        client.OnTimer(TIMER_POLL);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    if (!client.loggedIn) {
+        Fail("the client did not log in");
+    }
+    client.TakeLog();
+}
+
+} // namespace
+
+TrialResult RunClientTrial(const PreparedStream& stream, const TrialSettings& settings) {
+    const std::size_t count = Count(settings, stream);
+    LoopbackUdp server;
+    CAdminClient client;
+    LogIn(client, server, stream);
+    const int fd = client.link->socketHandle;
+    SetReceiveBuffer(fd, settings.receiveBuffer);
+    const unsigned long dropsBefore = Drops(fd);
+
+    SendResult sent;
+    std::atomic<bool> senderDone{false};
+    std::thread sender([&] {
+        sent = SendAtRate(server.Fd(), stream, count, settings.rate);
+        senderDone = true;
+    });
+
+    // The window's poll timer: every 50 ms the client drains the link; the log entries are
+    // taken as a refresh tick takes them. After the sender has finished, two polls that find
+    // nothing end the trial.
+    TrialResult result;
+    Clock::time_point tick = Clock::now();
+    int polls = 0;
+    int quietPolls = 0;
+    while (quietPolls < 2) {
+        tick += POLL_PERIOD;
+        std::this_thread::sleep_until(tick);
+        const bool finished = senderDone;
+        result.peakQueuedBytes = std::max(
+            result.peakQueuedBytes, ReadSocketStats(fd).value_or(UdpSocketStats{}).queuedBytes);
+        client.heardFromServer = false;
+        const Clock::time_point pollStart = Clock::now();
+        client.OnTimer(TIMER_POLL);
+        const double pollMs =
+            std::chrono::duration<double, std::milli>(Clock::now() - pollStart).count();
+        result.longestPollMs = std::max(result.longestPollMs, pollMs);
+        result.received += client.TakeLog().size();
+        quietPolls = finished && !client.heardFromServer ? quietPolls + 1 : 0;
+        if (++polls % POLLS_PER_WATCHDOG == 0) {
+            client.OnTimer(TIMER_WATCHDOG);
+        }
+    }
+    sender.join();
+    Finish(result, sent, settings);
+    result.expected = stream.LinesUpTo(sent.sent);
+    result.drops = Drops(fd) - dropsBefore;
+    result.receiveBuffer = ReceiveBufferBytes(fd);
+    return result;
+}
+
+TrialResult RunReceiveLoopTrial(const PreparedStream& stream, const TrialSettings& settings) {
+    const std::size_t count = Count(settings, stream);
+    LoopbackUdp server;
+    LoopbackUdp receiver;
+    receiver.SetReceiveBuffer(LINK_RECEIVE_BUFFER);
+    SetReceiveBuffer(receiver.Fd(), settings.receiveBuffer);
+    receiver.ConnectTo(server.Port());
+    server.ConnectTo(receiver.Port());
+    const timeval wait{0, 200 * 1000};
+    (void)::setsockopt(receiver.Fd(), SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    const unsigned long dropsBefore = Drops(receiver.Fd());
+
+    // Receives until the sender has finished and 200 ms pass without a datagram.
+    std::atomic<bool> senderDone{false};
+    std::size_t received = 0;
+    std::thread loop([&] {
+        std::uint8_t buffer[MAX_DATAGRAM];
+        for (;;) {
+            if (::recv(receiver.Fd(), buffer, sizeof buffer, 0) >= 0) {
+                ++received;
+            } else if (senderDone) {
+                return;
+            }
+        }
+    });
+    const SendResult sent = SendAtRate(server.Fd(), stream, count, settings.rate);
+    senderDone = true;
+    loop.join();
+
+    TrialResult result;
+    Finish(result, sent, settings);
+    result.received = received;
+    result.expected = sent.sent;
+    result.drops = Drops(receiver.Fd()) - dropsBefore;
+    result.receiveBuffer = ReceiveBufferBytes(receiver.Fd());
+    return result;
+}

@@ -1,0 +1,35 @@
+#pragma once
+// One trial of a flood at a fixed rate against a receiver, and whether the receiver took every
+// datagram. Two receivers: the admin client polled every 50 ms as the window polls it, and a
+// plain blocking receive loop, the most that this machine's loopback can deliver.
+
+#include <cstddef>
+
+#include "bench/RateSender.h"
+
+struct TrialResult {
+    double offeredRate = 0;
+    double achievedRate = 0; // what the sender managed
+    std::size_t sent = 0;
+    std::size_t received = 0; // datagrams (loop) or log entries (client) that arrived
+    std::size_t expected = 0; // the same, had nothing been lost
+    unsigned long drops = 0;  // by the kernel, at the receiver's socket
+    std::size_t sendFailures = 0;
+    int receiveBuffer = 0; // what the kernel granted the receiver's socket
+    // The client's heaviest poll, and the fullest its receive queue was before a poll, in
+    // bytes of receive buffer (0 for the loop).
+    double longestPollMs = 0;
+    unsigned long peakQueuedBytes = 0;
+    bool Lossless() const { return drops == 0 && received == expected && sendFailures == 0; }
+};
+
+struct TrialSettings {
+    double rate = 0;
+    double seconds = 3;
+    // Receive buffer to ask for after the receiver's own (0: keep what it asked for), to play a
+    // machine with a smaller net.core.rmem_max.
+    int receiveBuffer = 0;
+};
+
+TrialResult RunClientTrial(const PreparedStream& stream, const TrialSettings& settings);
+TrialResult RunReceiveLoopTrial(const PreparedStream& stream, const TrialSettings& settings);

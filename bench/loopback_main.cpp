@@ -1,0 +1,156 @@
+// bench_loopback: the highest rate of realistic server datagrams that the admin client takes
+// from loopback without losing one, polled every 50 ms as the window polls it, against a plain
+// receive loop on the same machine in the same run.
+//
+//   bench_loopback [--seconds S] [--receive-buffer BYTES] [--max-rate R] [--client-at RATE]
+//
+// --client-at runs one client trial at that rate and nothing else (for a profiler).
+//
+// For each receiver the rate doubles from 1,000/s until a trial loses datagrams, then a
+// bisection narrows the step to 5 %, and the rate found must pass three more trials. A rate
+// that the sender itself cannot reach ends the search: the receiver is then faster than this
+// sender, and the figure is a lower bound.
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "bench/ReceiverTrials.h"
+
+namespace {
+
+using Trial = TrialResult (*)(const PreparedStream&, const TrialSettings&);
+
+constexpr int PLAYERS = 64;
+constexpr double START_RATE = 1000;
+constexpr double PRECISION = 0.05;
+constexpr int CONFIRMATIONS = 3;
+
+struct Options {
+    double seconds = 3;
+    int receiveBuffer = 0;
+    double maxRate = 2e6;
+    double clientAt = 0;
+};
+
+struct Found {
+    double rate = 0;
+    bool senderBound = false; // the sender could not go faster: a lower bound
+};
+
+enum class Outcome { Lossless, Loss, SenderTooSlow };
+
+Outcome Try(const char* name, Trial trial, const PreparedStream& stream, TrialSettings settings,
+            double rate) {
+    settings.rate = rate;
+    const TrialResult r = trial(stream, settings);
+    std::printf("  %-6s offered %8.0f/s  sent %8.0f/s  arrived %8zu of %8zu  drops %6lu", name,
+                rate, r.achievedRate, r.received, r.expected, r.drops);
+    if (r.longestPollMs > 0) {
+        std::printf("  longest poll %5.1f ms  fullest queue %3.0f %% of %d B", r.longestPollMs,
+                    100.0 * static_cast<double>(r.peakQueuedBytes) / r.receiveBuffer,
+                    r.receiveBuffer);
+    }
+    std::printf("%s\n", r.Lossless() ? "" : "  LOSS");
+    std::fflush(stdout);
+    if (!r.Lossless()) {
+        return Outcome::Loss;
+    }
+    return r.achievedRate < 0.97 * rate ? Outcome::SenderTooSlow : Outcome::Lossless;
+}
+
+Found Search(const char* name, Trial trial, const PreparedStream& stream, const Options& o) {
+    TrialSettings settings;
+    settings.seconds = o.seconds;
+    settings.receiveBuffer = o.receiveBuffer;
+    const auto passes = [&](double rate) { return Try(name, trial, stream, settings, rate); };
+
+    double good = 0;
+    double bad = START_RATE;
+    for (;; bad *= 2) {
+        if (bad > o.maxRate) {
+            return {good, true};
+        }
+        const Outcome outcome = passes(bad);
+        if (outcome == Outcome::SenderTooSlow) {
+            return {good, true};
+        }
+        if (outcome == Outcome::Loss) {
+            break;
+        }
+        good = bad;
+    }
+    for (;;) {
+        while (good > 0 && (bad - good) / good > PRECISION) {
+            const double middle = (good + bad) / 2;
+            if (passes(middle) == Outcome::Loss) {
+                bad = middle;
+            } else {
+                good = middle;
+            }
+        }
+        int passed = 0;
+        while (good > 0 && passed < CONFIRMATIONS && passes(good) != Outcome::Loss) {
+            ++passed;
+        }
+        if (good <= 0 || passed == CONFIRMATIONS) {
+            return {good, false};
+        }
+        bad = good;
+        good *= 1 - 2 * PRECISION;
+    }
+}
+
+Options Parse(int argc, char** argv) {
+    Options o;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        if (std::strcmp(argv[i], "--seconds") == 0) {
+            o.seconds = std::atof(argv[i + 1]);
+        } else if (std::strcmp(argv[i], "--receive-buffer") == 0) {
+            o.receiveBuffer = std::atoi(argv[i + 1]);
+        } else if (std::strcmp(argv[i], "--client-at") == 0) {
+            o.clientAt = std::atof(argv[i + 1]);
+        } else if (std::strcmp(argv[i], "--max-rate") == 0) {
+            o.maxRate = std::atof(argv[i + 1]);
+        } else {
+            std::fprintf(stderr, "bench_loopback: unknown option %s\n", argv[i]);
+            std::exit(2);
+        }
+    }
+    return o;
+}
+
+void Report(const char* key, const Found& f) {
+    std::printf("%s=%.0f%s\n", key, f.rate, f.senderBound ? " (sender-bound: at least)" : "");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const Options options = Parse(argc, argv);
+    std::printf("trials of %.1f s, %d players; receive buffer %s\n", options.seconds, PLAYERS,
+                options.receiveBuffer > 0 ? std::to_string(options.receiveBuffer).c_str()
+                                          : "as each receiver asks (8 MiB, capped by rmem_max)");
+    const PreparedStream stream(PLAYERS,
+                                static_cast<std::size_t>(options.maxRate * options.seconds), 11);
+
+    if (options.clientAt > 0) {
+        TrialSettings settings;
+        settings.seconds = options.seconds;
+        settings.receiveBuffer = options.receiveBuffer;
+        return Try("client", RunClientTrial, stream, settings, options.clientAt) ==
+                       Outcome::Lossless
+                   ? 0
+                   : 1;
+    }
+    const Found loop = Search("loop", RunReceiveLoopTrial, stream, options);
+    const Found client = Search("client", RunClientTrial, stream, options);
+    std::printf("\n");
+    Report("receive_loop_max_lossless_per_s", loop);
+    Report("client_max_lossless_per_s", client);
+    if (loop.rate > 0) {
+        std::printf("client_to_loop_ratio=%.3f\n", client.rate / loop.rate);
+    }
+    return 0;
+}
