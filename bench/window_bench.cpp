@@ -1,0 +1,104 @@
+// The admin window on a Qt platform (offscreen unless QT_QPA_PLATFORM says otherwise): one
+// status-log line appended to a log of 1,000 and of 100,000 lines (the scrollback, where every
+// new line drops the oldest), with and without the repaint that follows, and the player-list
+// redraw of a refresh tick at 8, 64 and 256 players.
+
+#include <QApplication>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <benchmark/benchmark.h>
+
+#include "bench/BenchRoster.h"
+#include "bench/WindowHarness.h"
+
+namespace {
+
+constexpr int APPENDS = 1000; // per run: a log of 1,000 lines ends with 2,000
+
+QString Text(const LogEntry& e) {
+    return QString::fromLatin1(e.text.data(), static_cast<qsizetype>(e.text.size()));
+}
+
+void FillLog(CAdminDlg& dlg, int lines) {
+    for (int i = 0; i < lines; ++i) {
+        const LogEntry e = WindowHarness::LogLine(i);
+        dlg.AppendLog(Text(e), e.colour, true);
+        if (i % 1000 == 999) {
+            ProcessEvents();
+        }
+    }
+    ProcessEvents();
+}
+
+void AppendLines(benchmark::State& state, bool paint) {
+    WindowHarness window;
+    FillLog(window.Dlg(), static_cast<int>(state.range(0)));
+    std::vector<LogEntry> lines;
+    for (int i = 0; i < APPENDS; ++i) {
+        lines.push_back(WindowHarness::LogLine(i + 17));
+    }
+    std::size_t i = 0;
+    for (auto _ : state) {
+        const LogEntry& e = lines[i++ % lines.size()];
+        window.Dlg().AppendLog(Text(e), e.colour, true);
+        if (paint) {
+            ProcessEvents();
+        }
+    }
+    state.counters["lines_after"] = window.Dlg().m_log->document()->blockCount();
+}
+
+void BM_AppendLog(benchmark::State& state) {
+    AppendLines(state, false);
+}
+void BM_AppendLogAndPaint(benchmark::State& state) {
+    AppendLines(state, true);
+}
+
+// A refresh tick that finds the list dirty (a score changed): the whole list is rebuilt.
+void RedrawTicks(benchmark::State& state, bool paint) {
+    WindowHarness window;
+    window.GiveClient(BenchPlayers(static_cast<int>(state.range(0))));
+    CAdminDlg& dlg = window.Dlg();
+    dlg.m_pClient->listDirty = true;
+    dlg.OnTimer(TIMER_UI_REFRESH);
+    dlg.m_playerList->setCurrentRow(0); // a selected player, which every redraw selects again
+    for (auto _ : state) {
+        dlg.m_pClient->listDirty = true;
+        dlg.OnTimer(TIMER_UI_REFRESH);
+        if (paint) {
+            ProcessEvents();
+        }
+    }
+    state.counters["items"] = dlg.m_playerList->count();
+}
+
+void BM_RedrawPlayerList(benchmark::State& state) {
+    RedrawTicks(state, false);
+}
+void BM_RedrawPlayerListAndPaint(benchmark::State& state) {
+    RedrawTicks(state, true);
+}
+
+} // namespace
+
+BENCHMARK(BM_AppendLog)->Arg(1000)->Arg(100000)->Iterations(APPENDS)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_AppendLogAndPaint)
+    ->Arg(1000)
+    ->Arg(100000)
+    ->Iterations(APPENDS)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RedrawPlayerList)->Arg(8)->Arg(64)->Arg(256)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RedrawPlayerListAndPaint)->Arg(8)->Arg(64)->Arg(256)->Unit(benchmark::kMicrosecond);
+
+int main(int argc, char** argv) {
+    UseOffscreenUnlessSet();
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
