@@ -17,6 +17,7 @@ constexpr char LOG_CONNECTING[] = "Connecting...";
 constexpr char LOG_CONNECTED[] = "Connected.";
 constexpr char LOG_DISCONNECTED[] = "Disconnected: ";
 constexpr char REASON_CLIENT_DISCONNECTED[] = "Client disconnected.";
+constexpr char LOG_SKIPPED[] = "%1 events skipped: they arrived faster than the log can show them.";
 
 // The settings file.
 constexpr char SETTINGS_FILE[] = "vyr.ini";

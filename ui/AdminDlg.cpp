@@ -237,11 +237,11 @@ void CAdminDlg::DisconnectedTransition() {
     m_timers.KillTimer(TIMER_CONNECT_TIMEOUT);
 }
 
-// Empties the client's mailboxes into the log, the player list and the server list window.
+// Empties the client's mailboxes into the log (as much as the tick's time budget allows), the
+// player list and the server list window.
 void CAdminDlg::Refresh() {
-    for (const LogEntry& entry : m_pClient->TakeLog()) {
-        AppendLog(FromWire(entry.text), entry.colour, true);
-    }
+    TakeLogEntries();
+    ShowLogBacklog();
     if (m_pClient->listDirty) {
         RedrawPlayerList();
     }

@@ -5,6 +5,8 @@
 
 #include <QDialog>
 #include <QString>
+#include <deque>
+#include <functional>
 #include <memory>
 
 #include "engine/AdminClient.h"
@@ -14,6 +16,7 @@ class QCheckBox;
 class QLineEdit;
 class QListWidget;
 class QPlainTextEdit;
+class QTextCursor;
 class QPushButton;
 class CServerListWindow;
 
@@ -78,6 +81,9 @@ class CAdminDlg : public QDialog {
     void ConnectedTransition();
     void DisconnectedTransition();
     void Refresh();
+    void TakeLogEntries();
+    void ShowLogBacklog();
+    void EditLogEnd(const std::function<void(QTextCursor&)>& insert);
     void RedrawPlayerList();
     int SelectedPlayer() const;
     void SetLoginFieldsEnabled(bool enabled);
@@ -86,4 +92,6 @@ class CAdminDlg : public QDialog {
     void SaveSettings() const;
 
     bool m_destroyed = false;
+    std::deque<LogEntry> m_logBacklog; // taken from the client, not shown yet
+    long long m_logSkipped = 0;        // dropped from the backlog since the last notice
 };
