@@ -178,7 +178,9 @@ std::string Edit(std::string_view file, std::string_view section, std::string_vi
             added.insert(added.begin(), {header, newline});
         }
         if (at > 0 && lines[at - 1].ending.empty()) {
-            lines[at - 1].ending = newline;
+            // A CR that ends the text would merge into an LF line end and vanish from the value.
+            const std::string_view text = lines[at - 1].text;
+            lines[at - 1].ending = !text.empty() && text.back() == '\r' ? "\r\n" : newline;
         }
         lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), added.begin(), added.end());
     }
