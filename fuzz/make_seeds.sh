@@ -140,3 +140,5 @@ printf '[Remote Admin]\r\nUsername=first\r\n[Remote Admin]\r\nPassword=p;w=x\r\n
 printf 'Username=outside\r\n[Remote Admin]\r\nkey without equals\r\n=novalue\r\n[broken\r\nIP=\r\n' \
     >profile/odd-lines
 : >profile/empty
+# A last line ending in a bare CR once lost that CR when a key was added after it.
+printf '[Remote Ad[Remote Admin]\nUsername=\0\0min]\r' >profile/regress-cr-at-end
