@@ -113,14 +113,19 @@ bool ReplaceWholeFile(const std::string& path, std::string_view bytes) {
     if (!MakeDirectories(dir)) {
         return false;
     }
+    // The rename below would replace a file that may not be written in place: one without any
+    // write bit (read-only on purpose; root too leaves it alone) or one this user may not write.
+    struct stat existing {};
+    const bool exists = ::stat(target.c_str(), &existing) == 0;
+    if (exists && ((existing.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0)) {
+        return false;
+    }
     std::string tempName = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
     Fd fd(::mkstemp(tempName.data())); // created with mode 0600
     if (fd.get() < 0) {
         return false;
     }
-    struct stat existing {};
-    const bool ok = (::stat(target.c_str(), &existing) != 0 ||
-                     ::fchmod(fd.get(), existing.st_mode & 07777) == 0) &&
+    const bool ok = (!exists || ::fchmod(fd.get(), existing.st_mode & 07777) == 0) &&
                     WriteAll(fd.get(), bytes) && ::fsync(fd.get()) == 0 && fd.Close() &&
                     ::rename(tempName.c_str(), target.c_str()) == 0;
     if (!ok) {

@@ -22,6 +22,7 @@ FileBytes ReadWholeFile(const std::string& path, std::size_t maxBytes);
 
 // Replaces the file with `bytes` through a synced temporary file renamed over it, so a crash
 // leaves either the old or the new file. A symlink is followed, not replaced. A new file gets
-// mode 0600 and missing parent directories 0700; an existing file keeps its mode. False, with
-// the file unchanged, on any failure.
+// mode 0600 and missing parent directories 0700; an existing file keeps its mode. An existing
+// file without write permission (for this user, or for anyone) is not replaced. False, with the
+// file unchanged, on any failure.
 bool ReplaceWholeFile(const std::string& path, std::string_view bytes);
