@@ -18,6 +18,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "FuzzScript.h"
@@ -196,9 +197,23 @@ class Run {
         CHECK(client.logEntries.empty() && !client.logPending);
         // Entries queued from now on come from datagrams that start later or are still running.
         datagramsSinceTake = datagramsInFlight;
+        if (client.listDirty) {
+            Redraw();
+        }
         client.listDirty = false;
         client.listTextLength = 0;
         client.reasonPending = false;
+    }
+
+    // The window's player list: every position up to the count holds a player.
+    void Redraw() const {
+        const CPlayerList& roster = *client.roster;
+        for (int position = 0; position < roster.GetCount(); ++position) {
+            const std::optional<std::string> name = roster.NameByPosition(position);
+            CHECK(name && name->size() <= MAX_NAME);
+            roster.IdByPosition(position);
+            roster.ValueByPosition(position);
+        }
     }
 
     void SetLoginState(int state) {
