@@ -97,13 +97,13 @@ class Run {
         }
     }
 
-    // The message box: records nothing but its text's validity, and lets ticks and datagrams
-    // arrive while it is open, as the modal loop does.
+    // The message box: its text must be one the protocol defines, and while it is open the
+    // script's ticks, datagrams and refreshes arrive, as they do in the modal loop.
     void ShowBox(const std::string& text) {
         CHECK(IsBoxText(text));
         // A flood of refusals must not stack boxes without bound: the client shows one at a time.
-        CHECK(boxDepth == 0);
-        ++boxDepth;
+        CHECK(!boxOpen);
+        boxOpen = true;
         for (int i = 0; i < kBoxActions; ++i) {
             const int action = script.Byte() % 4;
             if (action == 0) {
@@ -118,7 +118,7 @@ class Run {
             }
             CheckInvariants();
         }
-        --boxDepth;
+        boxOpen = false;
     }
 
   private:
@@ -261,7 +261,7 @@ class Run {
     CAdminClient client;
     int datagramsSinceTake = 0;
     int datagramsInFlight = 0;
-    int boxDepth = 0;
+    bool boxOpen = false;
 };
 
 Run* current = nullptr;
