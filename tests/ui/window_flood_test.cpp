@@ -29,18 +29,18 @@ constexpr qint64 kMaxStallMs = 100;
 // was); a machine busy with other work may delay a poll now and then.
 constexpr double kMaxDroppedShare = 0.01;
 
-// Sanitizers make the window and the server several times slower: what they check is memory,
-// so the timing bounds hold only for a plain build.
+// Sanitizers make the window and the server several times slower and hold freed memory back for
+// checks: the timing and memory bounds hold only for a plain build.
 #if defined(__SANITIZE_ADDRESS__)
-constexpr bool kTimed = false;
+constexpr bool kPlainBuild = false;
 #elif defined(__has_feature)
 #if __has_feature(address_sanitizer)
-constexpr bool kTimed = false;
+constexpr bool kPlainBuild = false;
 #else
-constexpr bool kTimed = true;
+constexpr bool kPlainBuild = true;
 #endif
 #else
-constexpr bool kTimed = true;
+constexpr bool kPlainBuild = true;
 #endif
 // The log keeps a bounded number of lines, so once it is full the memory must stay level.
 constexpr std::size_t kMaxGrowthOnceFullKiB = 32 * 1024;
@@ -161,12 +161,12 @@ TEST_F(RealTimeWindowTest, FloodOfEventsKeepsTheWindowResponsiveAndLosesNothingI
     RecordProperty("rss_end_kib", static_cast<int>(rssAtEnd));
 
     EXPECT_GT(events, 0) << server.Output();
-    EXPECT_LT(rssAtEnd - std::min(rssAtEnd, rssHalfway), kMaxGrowthOnceFullKiB);
     // Every event that reached the socket was shown or announced as skipped, none twice.
     EXPECT_LE(shown + skipped, withLine);
     EXPECT_GE(shown + skipped + dropped, withLine);
-    if (kTimed) {
+    if (kPlainBuild) {
         EXPECT_LT(stallMs, kMaxStallMs);
+        EXPECT_LT(rssAtEnd - std::min(rssAtEnd, rssHalfway), kMaxGrowthOnceFullKiB);
         EXPECT_LE(dropped, kMaxDroppedShare * events)
             << "the window fell behind the server and the kernel dropped datagrams";
     }
