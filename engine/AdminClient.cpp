@@ -218,8 +218,10 @@ void CAdminClient::HandleMessage(std::int8_t type, const std::uint8_t* payload, 
         break;
     case MSG_PLAYER_JOIN:
         if (const auto join = wire::DecodePlayerJoin(view)) {
-            roster->Add(join->id, join->name);
-            listDirty = true;
+            if (roster->GetCount() < MAX_ROSTER) {
+                roster->Add(join->id, join->name);
+                listDirty = true;
+            }
             QueueLog(NameOf(join->id) + " has joined the game.", COLOUR_GREEN);
         }
         break;
@@ -274,6 +276,9 @@ void CAdminClient::HandleMessage(std::int8_t type, const std::uint8_t* payload, 
 void CAdminClient::ParsePlayerBlock(const std::uint8_t* block, int length) {
     const wire::ByteView view{block, length > 0 ? static_cast<std::size_t>(length) : 0};
     for (const wire::PlayerEntry& player : wire::DecodePlayerBlock(view)) {
+        if (roster->GetCount() >= MAX_ROSTER) {
+            break;
+        }
         roster->Add(player.id, player.name);
         roster->SetValue(player.id, player.value);
     }

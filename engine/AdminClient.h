@@ -24,6 +24,11 @@ public:
     CAdminClient();
     ~CAdminClient(); // disconnects first when logged in
     CAdminClient(const CAdminClient&) = delete;
+
+    // Ids are one byte, so a sound server never lists more than 256 players; twice that leaves
+    // room for stale duplicates. Past it a joining player is logged but not listed, so a server
+    // gone wrong cannot grow the roster, or the window's redraw of it, without bound.
+    static constexpr int MAX_ROSTER = 512;
     CAdminClient& operator=(const CAdminClient&) = delete;
 
     CAdminSocket* link;

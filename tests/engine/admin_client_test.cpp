@@ -304,6 +304,17 @@ TEST_F(AdminClientTest, JoinAndLeaveKeepRosterAndLogInStep) {
                        {"Player #99 has left the game.", COLOUR_GREEN}}));
 }
 
+TEST_F(AdminClientTest, AServerThatNeverStopsJoiningCannotGrowTheRosterWithoutBound) {
+    LogIn();
+    for (int i = 0; i < CAdminClient::MAX_ROSTER + 10; ++i) {
+        Handle(wire::EncodePlayerJoin(static_cast<std::uint8_t>(i), "Clone"));
+    }
+    EXPECT_EQ(client.roster->GetCount(), CAdminClient::MAX_ROSTER);
+    EXPECT_EQ(client.TakeLog().size(), static_cast<std::size_t>(CAdminClient::MAX_ROSTER + 10));
+    Handle(wire::EncodeWelcome({{1, 0, "Late"}}));
+    EXPECT_EQ(client.roster->GetCount(), CAdminClient::MAX_ROSTER);
+}
+
 TEST_F(AdminClientTest, DeathNamesKillerAndVictim) {
     LogIn({{3, 0, "Ann"}, {5, 0, "Bob"}});
     Handle(wire::EncodeDeath(3, 3));
