@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -53,7 +54,9 @@ bool DemoServerProcess::Start(const std::vector<std::string>& args,
     }
     pid = fork();
     if (pid == 0) {
-        // Only async-signal-safe calls between fork and exec.
+        // Only async-signal-safe calls between fork and exec. A test killed at its time-out runs
+        // no destructor: the server must not outlive it.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
         dup2(fds[1], STDOUT_FILENO);
         execv(argv[0], argv.data());
         _exit(127);
