@@ -17,7 +17,7 @@
 
 namespace {
 
-// Asked for; the kernel caps it at net.core.rmem_max (and reports double the granted amount).
+// Asked for; the kernel reports double what it grants.
 constexpr int kWantedReceiveBuffer = 8 * 1024 * 1024;
 
 // Name lookup: the first IPv4 address that getaddrinfo gives for `text`.
@@ -112,9 +112,12 @@ bool CAdminSocket::Open(const char* hostText, int portNumber) {
     }
 
     // Bursts of datagrams between two polls must not be dropped by the kernel: ask for a large
-    // receive buffer; the kernel grants what net.core.rmem_max allows. Failure is harmless.
+    // receive buffer. A privileged process may go past net.core.rmem_max; any other gets what
+    // that limit allows. Failure is harmless.
     const int wanted = kWantedReceiveBuffer;
-    (void)::setsockopt(socketHandle, SOL_SOCKET, SO_RCVBUF, &wanted, sizeof wanted);
+    if (::setsockopt(socketHandle, SOL_SOCKET, SO_RCVBUFFORCE, &wanted, sizeof wanted) != 0) {
+        (void)::setsockopt(socketHandle, SOL_SOCKET, SO_RCVBUF, &wanted, sizeof wanted);
+    }
 
     if (::connect(socketHandle, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
         ::close(socketHandle);
