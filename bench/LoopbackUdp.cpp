@@ -66,16 +66,3 @@ void LoopbackUdp::ConnectTo(int peerPort) {
 int LoopbackUdp::Send(const std::uint8_t* data, std::size_t size) {
     return static_cast<int>(::send(fd, data, size, 0));
 }
-
-void LoopbackUdp::SetReceiveBuffer(int bytes) {
-    (void)::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
-}
-
-int LoopbackUdp::Discard() {
-    std::uint8_t buffer[2048];
-    int dropped = 0;
-    while (::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT) >= 0) {
-        ++dropped;
-    }
-    return dropped;
-}

@@ -24,10 +24,6 @@ class LoopbackUdp {
     // Fixes the peer, so that Send reaches 127.0.0.1:`peerPort` and only its datagrams arrive.
     void ConnectTo(int peerPort);
     int Send(const std::uint8_t* data, std::size_t size);
-    // Asks the kernel for a receive buffer of `bytes` (it caps at net.core.rmem_max).
-    void SetReceiveBuffer(int bytes);
-    // Drops whatever has arrived, without waiting; how many datagrams that was.
-    int Discard();
 
   private:
     int fd = -1;

@@ -18,7 +18,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// What the client's link asks for (the kernel grants up to net.core.rmem_max).
+// What the client's link asks for.
 constexpr int LINK_RECEIVE_BUFFER = 8 * 1024 * 1024;
 constexpr auto POLL_PERIOD = std::chrono::milliseconds(POLL_MS);
 constexpr int POLLS_PER_WATCHDOG = WATCHDOG_MS / POLL_MS;
@@ -28,6 +28,16 @@ constexpr int POLLS_PER_WATCHDOG = WATCHDOG_MS / POLL_MS;
     std::exit(1);
 }
 
+// Asks for the receive buffer as the client's link does: past net.core.rmem_max where the
+// process may, else up to it.
+void AskLikeTheLink(int fd) {
+    const int wanted = LINK_RECEIVE_BUFFER;
+    if (::setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &wanted, sizeof wanted) != 0) {
+        (void)::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &wanted, sizeof wanted);
+    }
+}
+
+// The trial's own buffer size, if it has one: asked for as an unprivileged process asks.
 void SetReceiveBuffer(int fd, int bytes) {
     if (bytes > 0) {
         (void)::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
@@ -136,7 +146,7 @@ TrialResult RunReceiveLoopTrial(const PreparedStream& stream, const TrialSetting
     const std::size_t count = Count(settings, stream);
     LoopbackUdp server;
     LoopbackUdp receiver;
-    receiver.SetReceiveBuffer(LINK_RECEIVE_BUFFER);
+    AskLikeTheLink(receiver.Fd());
     SetReceiveBuffer(receiver.Fd(), settings.receiveBuffer);
     receiver.ConnectTo(server.Port());
     server.ConnectTo(receiver.Port());

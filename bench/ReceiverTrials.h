@@ -26,8 +26,8 @@ struct TrialResult {
 struct TrialSettings {
     double rate = 0;
     double seconds = 3;
-    // Receive buffer to ask for after the receiver's own (0: keep what it asked for), to play a
-    // machine with a smaller net.core.rmem_max.
+    // Receive buffer to ask for with SO_RCVBUF after the receiver's own request (0: keep what
+    // that got), to play an unprivileged process or a machine with another net.core.rmem_max.
     int receiveBuffer = 0;
 };
 

@@ -130,8 +130,9 @@ void Report(const char* key, const Found& f) {
 int main(int argc, char** argv) {
     const Options options = Parse(argc, argv);
     std::printf("trials of %.1f s, %d players; receive buffer %s\n", options.seconds, PLAYERS,
-                options.receiveBuffer > 0 ? std::to_string(options.receiveBuffer).c_str()
-                                          : "as each receiver asks (8 MiB, capped by rmem_max)");
+                options.receiveBuffer > 0
+                    ? std::to_string(options.receiveBuffer).c_str()
+                    : "as the link asks (8 MiB; capped by rmem_max unless privileged)");
     const PreparedStream stream(PLAYERS,
                                 static_cast<std::size_t>(options.maxRate * options.seconds), 11);
 
