@@ -81,6 +81,7 @@ class CAdminDlg : public QDialog {
     void ConnectedTransition();
     void DisconnectedTransition();
     void Refresh();
+    bool RefreshPending() const;
     void TakeLogEntries();
     void ShowLogBacklog();
     void EditLogEnd(const std::function<void(QTextCursor&)>& insert);
