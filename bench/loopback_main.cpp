@@ -7,10 +7,12 @@
 // --client-at runs one client trial at that rate and nothing else (for a profiler).
 //
 // For each receiver the rate doubles from 1,000/s until a trial loses datagrams, then a
-// bisection narrows the step to 5 %, and the rate found must pass three more trials. A rate
-// that the sender itself cannot reach ends the search: the receiver is then faster than this
-// sender, and the figure is a lower bound.
+// bisection narrows the step to 5 %, and the rate found must pass three more trials; the figure
+// is the lowest rate the sender achieved in those. A rate that the sender itself cannot reach
+// ends the search: the receiver then kept up with all this sender can send, and the figure is a
+// lower bound.
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -41,8 +43,13 @@ struct Found {
 
 enum class Outcome { Lossless, Loss, SenderTooSlow };
 
-Outcome Try(const char* name, Trial trial, const PreparedStream& stream, TrialSettings settings,
-            double rate) {
+struct Tried {
+    Outcome outcome;
+    double achievedRate;
+};
+
+Tried Try(const char* name, Trial trial, const PreparedStream& stream, TrialSettings settings,
+          double rate) {
     settings.rate = rate;
     const TrialResult r = trial(stream, settings);
     std::printf("  %-6s offered %8.0f/s  sent %8.0f/s  arrived %8zu of %8zu  drops %6lu", name,
@@ -55,16 +62,19 @@ Outcome Try(const char* name, Trial trial, const PreparedStream& stream, TrialSe
     std::printf("%s\n", r.Lossless() ? "" : "  LOSS");
     std::fflush(stdout);
     if (!r.Lossless()) {
-        return Outcome::Loss;
+        return {Outcome::Loss, r.achievedRate};
     }
-    return r.achievedRate < 0.97 * rate ? Outcome::SenderTooSlow : Outcome::Lossless;
+    return {r.achievedRate < 0.97 * rate ? Outcome::SenderTooSlow : Outcome::Lossless,
+            r.achievedRate};
 }
 
+// Rates are offered rates while searching; the figure found is the lowest rate that the sender
+// achieved in the confirming trials.
 Found Search(const char* name, Trial trial, const PreparedStream& stream, const Options& o) {
     TrialSettings settings;
     settings.seconds = o.seconds;
     settings.receiveBuffer = o.receiveBuffer;
-    const auto passes = [&](double rate) { return Try(name, trial, stream, settings, rate); };
+    const auto attempt = [&](double rate) { return Try(name, trial, stream, settings, rate); };
 
     double good = 0;
     double bad = START_RATE;
@@ -72,11 +82,11 @@ Found Search(const char* name, Trial trial, const PreparedStream& stream, const 
         if (bad > o.maxRate) {
             return {good, true};
         }
-        const Outcome outcome = passes(bad);
-        if (outcome == Outcome::SenderTooSlow) {
-            return {good, true};
+        const Tried t = attempt(bad);
+        if (t.outcome == Outcome::SenderTooSlow) {
+            return {t.achievedRate, true}; // the receiver kept up with everything sent
         }
-        if (outcome == Outcome::Loss) {
+        if (t.outcome == Outcome::Loss) {
             break;
         }
         good = bad;
@@ -84,18 +94,25 @@ Found Search(const char* name, Trial trial, const PreparedStream& stream, const 
     for (;;) {
         while (good > 0 && (bad - good) / good > PRECISION) {
             const double middle = (good + bad) / 2;
-            if (passes(middle) == Outcome::Loss) {
+            if (attempt(middle).outcome == Outcome::Loss) {
                 bad = middle;
             } else {
                 good = middle;
             }
         }
+        Found found{good, false};
         int passed = 0;
-        while (good > 0 && passed < CONFIRMATIONS && passes(good) != Outcome::Loss) {
+        while (good > 0 && passed < CONFIRMATIONS) {
+            const Tried t = attempt(good);
+            if (t.outcome == Outcome::Loss) {
+                break;
+            }
+            found.rate = std::min(found.rate, t.achievedRate);
+            found.senderBound = found.senderBound || t.outcome == Outcome::SenderTooSlow;
             ++passed;
         }
         if (good <= 0 || passed == CONFIRMATIONS) {
-            return {good, false};
+            return found;
         }
         bad = good;
         good *= 1 - 2 * PRECISION;
@@ -140,7 +157,7 @@ int main(int argc, char** argv) {
         TrialSettings settings;
         settings.seconds = options.seconds;
         settings.receiveBuffer = options.receiveBuffer;
-        return Try("client", RunClientTrial, stream, settings, options.clientAt) ==
+        return Try("client", RunClientTrial, stream, settings, options.clientAt).outcome ==
                        Outcome::Lossless
                    ? 0
                    : 1;
