@@ -1,47 +1,39 @@
 #pragma once
-// Runs vyr-demo-server as a child process for tests: starts it on a free port, learns the port
-// from its "listening on" line, keeps reading its output and stops it. Every wait is bounded.
+// Runs vyr-demo-server as a child process on a free port, learns the port from its "listening
+// on" line and keeps reading its output. Every wait is bounded.
 
 #include <sys/types.h>
 
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <string>
-#include <string_view>
+#include <utility>
 #include <vector>
 
 class DemoServerProcess {
   public:
-    static constexpr std::chrono::milliseconds kDefaultTimeout{5000};
+    using Ms = std::chrono::milliseconds;
 
-    // `executable`: the server's path (the tests have it from the build).
-    explicit DemoServerProcess(std::string executable);
+    explicit DemoServerProcess(std::string executable) : executable(std::move(executable)) {}
     ~DemoServerProcess(); // a server still running is killed and reaped
     DemoServerProcess(const DemoServerProcess&) = delete;
     DemoServerProcess& operator=(const DemoServerProcess&) = delete;
 
-    // Starts the server with "--port 0" and then `args` (a later --port wins) and waits for its
-    // listening line. False when it exits or stays silent first; Output() then tells why.
-    bool Start(const std::vector<std::string>& args = {},
-               std::chrono::milliseconds timeout = kDefaultTimeout);
+    // Runs "--port 0 `args`" (a later --port wins). False when the server exits or stays silent
+    // first; Output() then tells why.
+    bool Start(const std::vector<std::string>& args = {}, Ms timeout = Ms(5000));
     int Port() const { return port; }
-
-    // Everything the server has printed to stdout so far.
-    const std::string& Output();
-    // Waits until the output holds `text`.
-    bool WaitForOutput(std::string_view text, std::chrono::milliseconds timeout = kDefaultTimeout);
+    const std::string& Output(); // all of stdout so far
 
     bool Signal(int signal);
-    // The exit code, or 128 + the signal that ended the server; nothing while it still runs at
-    // the time-out.
-    std::optional<int> WaitForExit(std::chrono::milliseconds timeout = kDefaultTimeout);
-    // SIGTERM, then SIGKILL when the server ignores it; the exit status as WaitForExit gives it.
-    std::optional<int> Stop(std::chrono::milliseconds timeout = kDefaultTimeout);
+    // The exit code, or 128 + the ending signal; nothing while the server still runs.
+    std::optional<int> WaitForExit(Ms timeout = Ms(5000));
 
   private:
-    // Reads what the server printed, waiting at most `wait` for something to arrive.
-    void ReadOutput(std::chrono::milliseconds wait);
-    bool Reap();
+    bool WaitUntil(const std::function<bool()>& done, Ms timeout);
+    void ReadOutput(Ms wait);
+    bool Reap(); // true once the server has exited
 
     std::string executable;
     pid_t pid = -1;

@@ -1,8 +1,6 @@
 #include "tests/support/SocketStats.h"
 
-#include <arpa/inet.h>
 #include <linux/sock_diag.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 
 #ifndef SO_MEMINFO
@@ -18,14 +16,4 @@ std::optional<SocketStats> StatsOf(int fd) {
     }
     return SocketStats{info[SK_MEMINFO_RMEM_ALLOC], info[SK_MEMINFO_RCVBUF],
                        info[SK_MEMINFO_DROPS]};
-}
-
-int LocalPortOf(int fd) {
-    sockaddr_in address{};
-    socklen_t length = sizeof address;
-    if (::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
-        address.sin_family != AF_INET) {
-        return 0;
-    }
-    return ntohs(address.sin_port);
 }

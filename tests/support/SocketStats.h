@@ -1,7 +1,6 @@
 #pragma once
-// What the kernel knows about one UDP socket: its local port, the bytes waiting in its receive
-// queue and the datagrams it dropped because that queue was full. Lets a test tell a loss that
-// the program caused from one that happened before the program could read anything.
+// What the kernel knows about one UDP socket's receive queue: lets a test tell a loss that the
+// program caused from one that happened before the program could read anything.
 
 #include <cstdint>
 #include <optional>
@@ -14,5 +13,3 @@ struct SocketStats {
 
 // Nothing when `fd` is not a socket or the kernel lacks SO_MEMINFO.
 std::optional<SocketStats> StatsOf(int fd);
-// The local port (host order), 0 when unknown.
-int LocalPortOf(int fd);
