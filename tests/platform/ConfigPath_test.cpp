@@ -2,50 +2,39 @@
 
 #include <cstdlib>
 #include <gtest/gtest.h>
-#include <optional>
 #include <pwd.h>
+#include <tuple>
 #include <unistd.h>
 
 namespace {
 
-// Sets or clears an environment variable for one scope.
-class EnvVar {
-  public:
-    EnvVar(const char* name, const char* value) : name(name) {
-        if (const char* old = std::getenv(name)) {
-            saved = old;
-        }
+// Sets, or with nullptr clears, an environment variable; the old value returns afterwards.
+struct EnvVar {
+    EnvVar(const char* name, const char* value) : name(name), had(std::getenv(name) != nullptr) {
+        old = had ? std::getenv(name) : "";
         value != nullptr ? ::setenv(name, value, 1) : ::unsetenv(name);
     }
-    ~EnvVar() { saved ? ::setenv(name, saved->c_str(), 1) : ::unsetenv(name); }
-    EnvVar(const EnvVar&) = delete;
-    EnvVar& operator=(const EnvVar&) = delete;
-
-  private:
+    ~EnvVar() { had ? ::setenv(name, old.c_str(), 1) : ::unsetenv(name); }
     const char* name;
-    std::optional<std::string> saved;
+    bool had;
+    std::string old;
 };
 
 } // namespace
 
-TEST(ConfigFilePath, FollowsXdgConfigHomeOnlyWhenAbsolute) {
-    struct Case {
-        const char* xdg;
-        std::string expected;
-    };
-    const EnvVar home("HOME", "/home/u");
-    for (const Case& c :
-         {Case{"/cfg", "/cfg/vyr.ini"}, Case{"rel/cfg", "/home/u/.config/vyr.ini"},
-          Case{"", "/home/u/.config/vyr.ini"}, Case{nullptr, "/home/u/.config/vyr.ini"}}) {
-        const EnvVar xdg("XDG_CONFIG_HOME", c.xdg);
-        EXPECT_EQ(ConfigFilePath("vyr.ini"), c.expected) << (c.xdg ? c.xdg : "(unset)");
+TEST(ConfigFilePath, FollowsAnAbsoluteXdgConfigHomeElseTheHomeDirectory) {
+    const std::string home = "/home/u/.config/vyr.ini";
+    const std::string user = std::string(::getpwuid(::getuid())->pw_dir) + "/.config/vyr.ini";
+    // The last row has no HOME at all: the user database knows the home directory.
+    const std::vector<std::tuple<const char*, const char*, std::string>> cases = {
+        {"/home/u", "/cfg", "/cfg/vyr.ini"},
+        {"/home/u", "rel/cfg", home},
+        {"/home/u", "", home},
+        {"/home/u", nullptr, home},
+        {nullptr, nullptr, user}};
+    for (const auto& [homeVar, xdgVar, expected] : cases) {
+        const EnvVar setHome("HOME", homeVar);
+        const EnvVar setXdg("XDG_CONFIG_HOME", xdgVar);
+        EXPECT_EQ(ConfigFilePath("vyr.ini"), expected) << (xdgVar ? xdgVar : "(unset)");
     }
-}
-
-TEST(ConfigFilePath, WithoutHomeUsesTheUserDatabase) {
-    const EnvVar xdg("XDG_CONFIG_HOME", nullptr);
-    const EnvVar home("HOME", nullptr);
-    const passwd* user = ::getpwuid(::getuid());
-    ASSERT_NE(user, nullptr);
-    EXPECT_EQ(ConfigFilePath("vyr.ini"), std::string(user->pw_dir) + "/.config/vyr.ini");
 }
