@@ -1,6 +1,4 @@
-// The player list and the commands the admin sends, checked as bytes on the wire.
-#include <QTest>
-
+// The player list, the server list window and the commands the admin sends, as bytes on the wire.
 #include "AdminDlgFixture.h"
 #include "ui/ServerListWindow.h"
 
@@ -16,10 +14,13 @@ QStringList Lines(const QListWidget* list) {
 
 } // namespace
 
-TEST_F(AdminDlgTest, PlayerListShowsTheRosterInOrderAndKeepsTheSelection) {
+TEST_F(AdminDlgTest, ListsFollowTheServerAndKickAndBanTakeTheSelectedPosition) {
     LogIn({{9, 0, "Zed"}, {3, 25, "Bob"}, {7, -5, "Al"}});
     QListWidget* list = Dlg().m_playerList;
     EXPECT_EQ(Lines(list), QStringList({"Zed (9)\t0", "Bob (3)\t25", "Al (7)\t-5"}));
+    Dlg().OnKick();
+    Dlg().OnBan();
+    EXPECT_TRUE(server.NothingWithin()); // nobody selected
 
     list->setCurrentRow(1);
     ServerSends(wire::EncodePlayerValue(3, 30)); // moves Bob to the end
@@ -27,23 +28,23 @@ TEST_F(AdminDlgTest, PlayerListShowsTheRosterInOrderAndKeepsTheSelection) {
     EXPECT_EQ(Lines(list), QStringList({"Zed (9)\t0", "Al (7)\t-5", "Bob (3)\t30"}));
     ASSERT_EQ(list->selectedItems().size(), 1);
     EXPECT_EQ(list->row(list->selectedItems()[0]), 2);
-
-    ServerSends(wire::EncodePlayerLeave(1, 3));
-    Dlg().OnTimer(TIMER_UI_REFRESH);
-    EXPECT_TRUE(list->selectedItems().isEmpty());
-}
-
-TEST_F(AdminDlgTest, KickAndBanSendTheSelectedPlayersId) {
-    LogIn({{9, 0, "Zed"}, {3, 25, "Bob"}, {7, -5, "Al"}});
-    Dlg().OnKick();
-    Dlg().OnBan();
-    EXPECT_TRUE(server.NothingWithin());
-
-    Dlg().m_playerList->setCurrentRow(2);
     Dlg().m_kickButton->click();
-    EXPECT_EQ(server.ReceiveOfType(MSG_KICK), wire::EncodeKick(7));
+    EXPECT_EQ(server.ReceiveOfType(MSG_KICK), wire::EncodeKick(3));
+    list->setCurrentRow(1);
     Dlg().m_banButton->click();
     EXPECT_EQ(server.ReceiveOfType(MSG_BAN), wire::EncodeBan(7));
+
+    ServerSends(wire::EncodePlayerLeave(1, 7));
+    Dlg().OnTimer(TIMER_UI_REFRESH);
+    EXPECT_TRUE(list->selectedItems().isEmpty());
+
+    ServerSends(wire::EncodeListText("alpha|beta|tail")); // each list replaces the last
+    Dlg().OnTimer(TIMER_UI_REFRESH);
+    ASSERT_TRUE(Dlg().m_serverList->isVisible());
+    EXPECT_EQ(Lines(Dlg().m_serverList->list), QStringList({"alpha", "beta"}));
+    ServerSends(wire::EncodeListText("gamma|"));
+    Dlg().OnTimer(TIMER_UI_REFRESH);
+    EXPECT_EQ(Lines(Dlg().m_serverList->list), QStringList({"gamma"}));
 }
 
 TEST_F(AdminDlgTest, SendDropsLeadingBlanksKeepsTrailingOnesAndEmptiesTheLine) {
@@ -62,17 +63,4 @@ TEST_F(AdminDlgTest, SendDropsLeadingBlanksKeepsTrailingOnesAndEmptiesTheLine) {
 
     Dlg().OnShutdown();
     EXPECT_EQ(server.ReceiveOfType(MSG_KILLSERVER), wire::EncodeKillServer());
-}
-
-TEST_F(AdminDlgTest, EachServerListReplacesTheLastInItsWindow) {
-    LogIn();
-    ServerSends(wire::EncodeListText("alpha|beta|tail"));
-    Dlg().OnTimer(TIMER_UI_REFRESH);
-    EXPECT_EQ(Dlg().m_pClient->listTextLength, 0);
-    ASSERT_TRUE(Dlg().m_serverList->isVisible());
-    EXPECT_EQ(Lines(Dlg().m_serverList->list), QStringList({"alpha", "beta"}));
-
-    ServerSends(wire::EncodeListText("gamma|"));
-    Dlg().OnTimer(TIMER_UI_REFRESH);
-    EXPECT_EQ(Lines(Dlg().m_serverList->list), QStringList({"gamma"}));
 }

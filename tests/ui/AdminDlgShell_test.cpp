@@ -1,31 +1,35 @@
 // Closing the window, the settings file, the About box, the message box and the command line.
-#include <QApplication>
-#include <QLabel>
-#include <QMessageBox>
-#include <QTest>
-#include <QTimer>
+#include <random>
 #include <sstream>
 
 #include "AdminDlgFixture.h"
-#include "res/Resource.h"
 #include "ui/AdminApp.h"
 #include "ui/QtMessageBox.h"
 
 namespace {
 
-// Runs `inspect` on the modal widget that the next call opens, then closes it.
-void WhenModalOpens(const std::function<void(QWidget*)>& inspect) {
-    QTimer::singleShot(0, [inspect] {
-        QWidget* modal = QApplication::activeModalWidget();
-        ASSERT_NE(modal, nullptr);
-        inspect(modal);
-        modal->close();
+// Hands the popup menus and modal windows that open while `run` runs to `handlers`, one each in
+// turn, then closes them. Returns how many were handled.
+std::size_t HandleWindows(const std::function<void()>& run,
+                          const std::vector<std::function<void(QWidget*)>>& handlers) {
+    std::size_t next = 0;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, [&] {
+        QWidget* open = QApplication::activePopupWidget();
+        open = open ? open : QApplication::activeModalWidget();
+        if (open && next < handlers.size()) {
+            handlers[next++](open);
+            open->close();
+        }
     });
+    check.start(1);
+    run();
+    return next;
 }
 
 } // namespace
 
-TEST_F(AdminDlgTest, EscapeIsIgnoredAndClosingDisconnectsThenSaves) {
+TEST_F(AdminDlgTest, EscapeIsIgnoredAndClosingDisconnectsThenSavesOnce) {
     LogIn();
     Dlg().show();
     QTest::keyClick(&Dlg(), Qt::Key_Escape);
@@ -34,84 +38,113 @@ TEST_F(AdminDlgTest, EscapeIsIgnoredAndClosingDisconnectsThenSaves) {
 
     Dlg().close();
     EXPECT_FALSE(Dlg().isVisible());
-    EXPECT_EQ(server.ReceiveOfType(MSG_QUIT), wire::EncodeQuit());
-    EXPECT_EQ(ReadIni(), QByteArray("[Remote Admin]\r\nUsername=admin\r\nSavePass=false\r\n"
-                                    "Password=\r\nIP=127.0.0.1\r\nPort=") +
-                             QByteArray::number(server.Port()) + "\r\n");
-
-    WriteIni(""); // saved once only, however often the window is asked to close
+    EXPECT_EQ(server.ReceiveOfType(MSG_QUIT), BytesOf(std::string("\x02\x00", 2)));
+    EXPECT_EQ(ReadFile(IniPath()), "[Remote Admin]\r\nUsername=admin\r\nSavePass=false\r\n"
+                                   "Password=\r\nIP=127.0.0.1\r\nPort=" +
+                                       QByteArray::number(server.Port()) + "\r\n");
+    WriteFile(IniPath(), ""); // saved once only, however often the window is asked to close
     dlg.reset();
-    EXPECT_EQ(ReadIni(), "");
+    EXPECT_EQ(ReadFile(IniPath()), "");
 }
 
-TEST_F(AdminDlgTest, SettingsRoundTripEveryFieldInFull) {
-    const QString host(40, 'h');
-    Dlg().m_userEdit->setText("Someone With A Long Name");
-    Dlg().m_passwordEdit->setText("p=a;s\"s");
-    Dlg().m_savePassCheck->setChecked(true);
-    Dlg().m_hostEdit->setText(host);
-    Dlg().m_portEdit->setText("27888");
-    dlg.reset();
-
-    CAdminDlg& reopened = Dlg();
-    EXPECT_EQ(reopened.m_userEdit->text(), "Someone With A Long Name");
-    EXPECT_EQ(reopened.m_passwordEdit->text(), "p=a;s\"s");
-    EXPECT_TRUE(reopened.m_savePassCheck->isChecked());
-    EXPECT_EQ(reopened.m_hostEdit->text(), host);
-    EXPECT_EQ(reopened.m_portEdit->text(), "27888");
+// Every field makes the round trip in full. A settings file in a bad shape costs at most the save:
+// the window opens and closes at once, shows empty fields for what it cannot read and leaves
+// alone what it cannot write.
+TEST_F(AdminDlgTest, SettingsRoundTripAndABadFileCostsAtMostTheSave) {
+    const QByteArray good = "[Remote Admin]\r\nUsername=bob\r\nPassword=pw\r\nSavePass=true\r\n"
+                            "IP=10.0.0.5\r\nPort=27888\r\n";
+    const QByteArray savePassTrue =
+        "[Remote Admin]\r\nPassword=kept\r\nSavePass=True\r\nPort=12ab\r\n";
+    QByteArray garbage(64 * 1024, '\0');
+    std::generate(garbage.begin(), garbage.end(), std::mt19937(1013));
+    const QStringList none = {"", "", "false", "", ""}, kept = {"", "kept", "false", "", "12ab"};
+    const QStringList bob = {"bob", "pw", "true", "10.0.0.5", "27888"};
+    const QStringList typed = {"Someone With A Long Name", "p=a;s\"s", "true", QString(40, 'h'),
+                               "27888"};
+    enum Shape { kFile, kReadOnlyFile, kDirectory };
+    struct Case {
+        const char* name;
+        QString home; // under the test's config directory unless absolute
+        Shape shape;
+        QByteArray content;
+        QStringList loaded, reloaded;
+    } const cases[] = {
+        {"no file yet", "new", kFile, {}, none, typed},
+        {"SavePass not exactly true", "True", kFile, savePassTrue, kept, typed},
+        {"config home is a file", "file", kFile, {}, none, none},
+        {"config home cannot be written", "/proc", kFile, {}, none, none},
+        {"read-only file", "ro", kReadOnlyFile, good, bob, bob},
+        {"directory in place of the file", "dir", kDirectory, {}, none, none},
+        {"binary garbage", "garbage", kFile, garbage, none, typed},
+        {"10 MB", "huge", kFile, good + QByteArray(10 << 20, 'x'), none, none},
+    };
+    WriteFile(configDir.filePath("file"), "");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString home = QDir(configDir.path()).filePath(c.home), ini = home + "/vyr.ini";
+        QDir().mkpath(c.shape == kDirectory ? ini : home); // fails where home is a file
+        if (!c.content.isEmpty()) {
+            WriteFile(ini, c.content);
+        }
+        if (c.shape == kReadOnlyFile) {
+            ASSERT_TRUE(QFile::setPermissions(ini, QFile::ReadOwner));
+        }
+        qputenv("XDG_CONFIG_HOME", home.toLocal8Bit());
+        QElapsedTimer took;
+        took.start();
+        EXPECT_EQ(Fields(), c.loaded);
+        FillIn(typed[3], typed[4], typed[0], typed[1]);
+        Dlg().m_savePassCheck->setChecked(true);
+        dlg.reset();
+        EXPECT_LT(took.elapsed(), 2000) << "opening and closing the window hung";
+        EXPECT_EQ(Fields(), c.reloaded);
+        dlg.reset();
+        EXPECT_EQ(QFileInfo(ini).isDir(), c.shape == kDirectory);
+        if (c.reloaded != typed && !c.content.isEmpty()) {
+            EXPECT_TRUE(ReadFile(ini) == c.content) << "rewritten";
+        }
+    }
 }
 
-TEST_F(AdminDlgTest, SavePassMustBeExactlyTrueAndGuardsThePassword) {
-    WriteIni("[Remote Admin]\r\nPassword=kept\r\nSavePass=True\r\nPort=12ab\r\n");
-    EXPECT_EQ(Dlg().m_passwordEdit->text(), "kept"); // loaded whatever SavePass says
-    EXPECT_FALSE(Dlg().m_savePassCheck->isChecked());
-    EXPECT_EQ(Dlg().m_portEdit->text(), "12ab"); // the file's text, as text
-    dlg.reset();
-    EXPECT_TRUE(ReadIni().contains("SavePass=false\r\n"));
-    EXPECT_TRUE(ReadIni().contains("Password=\r\n"));
-}
-
-TEST_F(AdminDlgTest, AboutBoxComesFromTheBackgroundMenuCommand) {
-    bool shown = false;
-    WhenModalOpens([&](QWidget* about) {
-        shown = true;
-        EXPECT_EQ(about->windowTitle(), "About Vyr Remote Admin");
-        EXPECT_TRUE(about->findChild<QLabel*>("versionLabel")->text() ==
-                    "Vyr Remote Admin Version 0.1");
-    });
-    Dlg().OnSysCommand(IDM_ABOUTBOX | 0x3); // the low four bits do not count
-    EXPECT_TRUE(shown);
-    Dlg().OnSysCommand(0xF060); // not ours: nothing opens
-}
-
-TEST(QtMessageBoxTest, OneOkButtonExactTextProgramNameCaption) {
-    WhenModalOpens([](QWidget* widget) {
+TEST_F(AdminDlgTest, BackgroundMenuOpensTheAboutBoxAndMessageBoxesNameTheProgram) {
+    Dlg().show();
+    QContextMenuEvent click(QContextMenuEvent::Mouse, {5, 5}, Dlg().mapToGlobal(QPoint(5, 5)));
+    const auto chooseFirst = [](QWidget* widget) {
+        auto* menu = qobject_cast<QMenu*>(widget);
+        ASSERT_TRUE(menu && !menu->actions().isEmpty());
+        menu->setActiveAction(menu->actions()[0]);
+        QTest::keyClick(menu, Qt::Key_Return);
+    };
+    const auto about = [](QWidget* box) {
+        EXPECT_EQ(box->windowTitle(), "About Vyr Remote Admin");
+        const auto* version = box->findChild<QLabel*>("versionLabel");
+        EXPECT_TRUE(version && version->text() == "Vyr Remote Admin Version 0.1");
+    };
+    const auto messageBox = [](QWidget* widget) {
         auto* box = qobject_cast<QMessageBox*>(widget);
         ASSERT_NE(box, nullptr);
         EXPECT_EQ(box->windowTitle(), "ui_tests");
         EXPECT_EQ(box->text(), "<b>Invalid</b> %s");
         EXPECT_EQ(box->buttons().size(), 1);
         EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
-    });
-    QtMessageBox(nullptr)("<b>Invalid</b> %s");
+    };
+    const auto run = [&] {
+        QApplication::sendEvent(&Dlg(), &click);
+        QtMessageBox(nullptr)("<b>Invalid</b> %s");
+    };
+    EXPECT_EQ(HandleWindows(run, {chooseFirst, about, messageBox}), 3u);
 }
 
 TEST(AdminAppTest, AnswersVersionAndHelpAndRefusesUnknownOptions) {
-    const auto run = [](std::vector<const char*> args, std::string& out, std::string& err) {
+    std::ostringstream out, err;
+    const auto run = [&](std::vector<const char*> args) {
         args.insert(args.begin(), "vyr-admin");
-        std::ostringstream o, e;
-        const auto code =
-            CAdminApp::HandleCommandLine(static_cast<int>(args.size()), args.data(), o, e);
-        out = o.str();
-        err = e.str();
-        return code;
+        return CAdminApp::HandleCommandLine(int(args.size()), args.data(), out, err);
     };
-    std::string out, err;
-    EXPECT_EQ(run({"--version"}, out, err), 0);
-    EXPECT_EQ(out, "vyr-admin 0.1.0.0\n");
-    EXPECT_EQ(run({"--help"}, out, err), 0);
-    EXPECT_NE(out.find("Usage: vyr-admin"), std::string::npos);
-    EXPECT_EQ(run({"--versoin"}, out, err), 2);
-    EXPECT_NE(err.find("--versoin"), std::string::npos);
-    EXPECT_EQ(run({"-platform", "offscreen"}, out, err), std::nullopt);
+    EXPECT_EQ(run({"-platform", "offscreen"}), std::nullopt); // left to Qt
+    EXPECT_EQ(run({"--version"}), 0);
+    EXPECT_EQ(run({"--help"}), 0);
+    EXPECT_EQ(run({"--versoin"}), 2);
+    EXPECT_EQ(out.str().substr(0, 34), "vyr-admin 0.1.0.0\nUsage: vyr-admin");
+    EXPECT_EQ(err.str().substr(0, 36), "vyr-admin: unknown option --versoin\n");
 }

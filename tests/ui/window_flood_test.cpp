@@ -1,18 +1,10 @@
-// The window on its real timers against a server that floods it with game events: the event
-// loop keeps running, memory levels off, and every event that reached the socket is shown or,
-// when they come faster than the log can show them, announced as skipped.
-
-#include <QRegularExpression>
-#include <QTextBlock>
-#include <QTextDocument>
-#include <cstdio>
-#include <map>
-#include <regex>
+// The window on its real timers against a server that floods it with game events: the event loop
+// keeps running, memory levels off, and every event that reached the socket is shown or, when
+// events come faster than the log can show them, announced as skipped.
 #include <signal.h>
-#include <string>
 #include <sys/resource.h>
 
-#include "WindowFaultFixture.h"
+#include "AdminDlgFixture.h"
 #include "tests/support/DemoServerProcess.h"
 #include "tests/support/ProcessStats.h"
 #include "tests/support/SocketStats.h"
@@ -22,154 +14,87 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr auto kFloodTime = 10s;
-constexpr int kFloodRate = 100000; // events per second asked of the server
-constexpr qint64 kMaxStallMs = 100;
-// Datagrams wait in the kernel between two polls; only a poll that comes late lets them
-// overflow. Without other load nothing is lost (and with the old refresh path more than half
-// was); a machine busy with other work may delay a poll now and then.
-constexpr double kMaxDroppedShare = 0.01;
+constexpr long kStatusLines = 3; // "Connecting...", "Connected." and "Disconnected: ..."
 
-// Sanitizers make the window and the server several times slower and hold freed memory back for
-// checks: the timing and memory bounds hold only for a plain build.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kPlainBuild = false;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kPlainBuild = false;
-#else
-constexpr bool kPlainBuild = true;
-#endif
-#else
-constexpr bool kPlainBuild = true;
-#endif
-// The log keeps a bounded number of lines, so once it is full the memory must stay level.
-constexpr std::size_t kMaxGrowthOnceFullKiB = 32 * 1024;
-// "Connecting...", "Connected." and "Disconnected: Server shutdown.".
-constexpr long kStatusLines = 3;
-
-// Counts the lines appended to a log, also those the log has since dropped as too old, and the
-// events that the window announced as skipped.
-class LineCounter {
-  public:
+// Counts the lines appended to a log, also those it has since dropped as too old, and the events
+// announced as skipped.
+struct LineCounter {
     explicit LineCounter(QTextDocument* document) {
-        QObject::connect(document, &QTextDocument::contentsChange, document,
-                         [this, document](int position, int, int added) {
-                             for (int i = position; i < position + added; ++i) {
-                                 if (document->characterAt(i) == QChar::ParagraphSeparator) {
-                                     Count(document->findBlock(i).text());
-                                 }
-                             }
-                             lastChange.start();
-                         });
+        QObject::connect(document, &QTextDocument::contentsChange, [=](int at, int, int added) {
+            for (int i = at; i < at + added; ++i) {
+                if (document->characterAt(i) == QChar::ParagraphSeparator) {
+                    static const QRegularExpression notice(R"(^(\d+) events skipped: )");
+                    const auto match = notice.match(document->findBlock(i).text());
+                    skipped += match.captured(1).toLongLong();
+                    lines += !match.hasMatch();
+                }
+            }
+            lastChange.start();
+        });
         lastChange.start();
     }
     long lines = 0;
     long long skipped = 0;
     QElapsedTimer lastChange;
-
-  private:
-    void Count(const QString& line) {
-        static const QRegularExpression notice(R"(^(\d+) events skipped: )");
-        if (const QRegularExpressionMatch match = notice.match(line); match.hasMatch()) {
-            skipped += match.captured(1).toLongLong();
-        } else {
-            ++lines;
-        }
-    }
 };
 
-// The server's closing report: events sent per message type.
-std::map<int, long long> EventsByType(const std::string& output) {
-    std::map<int, long long> counts;
-    const std::size_t line = output.find("events by type:");
-    if (line == std::string::npos) {
-        return counts;
+// From the server's closing report "events by type: T=N ...": all events, and those that make a
+// log line (a score change only redraws the list).
+std::pair<long long, long long> EventsSent(const std::string& output) {
+    long long all = 0, withLine = 0;
+    const QString report = QString::fromStdString(output).section("events by type:", 1);
+    for (const QString& pair : report.section('\n', 0, 0).split(' ', Qt::SkipEmptyParts)) {
+        const long long count = pair.section('=', 1).toLongLong();
+        all += count;
+        withLine += pair.section('=', 0, 0).toInt() == MSG_PLAYER_VALUE ? 0 : count;
     }
-    const std::string text = output.substr(line, output.find('\n', line) - line);
-    const std::regex pair(R"((-?\d+)=(\d+))");
-    for (auto it = std::sregex_iterator(text.begin(), text.end(), pair);
-         it != std::sregex_iterator(); ++it) {
-        counts[std::stoi((*it)[1])] = std::stoll((*it)[2]);
-    }
-    return counts;
+    return {all, withLine};
 }
 
 TEST_F(RealTimeWindowTest, FloodOfEventsKeepsTheWindowResponsiveAndLosesNothingItReceived) {
-    DemoServerProcess server(VYR_DEMO_SERVER_PATH);
-    ASSERT_TRUE(
-        server.Start({"--rate", std::to_string(kFloodRate), "--players", "60", "--seed", "1226"}))
-        << server.Output();
-    // In use the server runs on another machine; here it shares the CPU with the window, and
-    // other programs may too. The window's thread gets the CPU first (the server started before
-    // and keeps its own priority), so what is measured is the window.
-    ::setpriority(PRIO_PROCESS, 0, -10); // needs root; without it the test runs as it is
+    DemoServerProcess game(VYR_DEMO_SERVER_PATH);
+    ASSERT_TRUE(game.Start({"--rate", "100000", "--players", "60", "--seed", "1226"}))
+        << game.Output();
+    // The server shares the CPU with the window here; the window's thread gets it first, so
+    // what is measured is the window. Needs root; without it the test runs as it is.
+    ::setpriority(PRIO_PROCESS, 0, -10);
     LineCounter counter(Dlg().m_log->document());
-
-    // The server's shutdown notice is the last datagram it sends: when its box opens, every
-    // earlier datagram has been read or dropped by the kernel.
+    // The shutdown notice is the server's last datagram: when its box opens, every earlier
+    // datagram has been read or dropped by the kernel.
     std::optional<SocketStats> atShutdown;
-    boxes.insideNextBox = [this, &atShutdown] {
-        atShutdown = StatsOf(Dlg().m_pClient->link->socketHandle);
-    };
-
-    FillIn("127.0.0.1", QString::number(server.Port()));
+    boxes.insideNextBox = [&] { atShutdown = StatsOf(Dlg().m_pClient->link->socketHandle); };
+    FillIn("127.0.0.1", QString::number(game.Port()));
     Dlg().OnConnect();
-    ASSERT_TRUE(RunEventLoopUntil([this] { return Dlg().m_bConnected; }, 5s)) << server.Output();
+    ASSERT_TRUE(RunEventLoopUntil([this] { return Dlg().m_bConnected; }, 5s)) << game.Output();
 
-    const std::size_t rssAtStart = ResidentKiB();
-    const auto cpuAtStart = ProcessCpuTime();
     std::size_t rssHalfway = 0;
-    StallProbe probe;
+    qint64 stallMs = 0;
     QTimer::singleShot(kFloodTime / 2, [&rssHalfway] { rssHalfway = ResidentKiB(); });
-    RunEventLoopFor(kFloodTime);
-    const qint64 stallMs = probe.LongestStallMs();
+    RunEventLoopUntil([] { return false; }, kFloodTime, &stallMs);
     const std::size_t rssAtEnd = ResidentKiB();
-    const double cpuShare = std::chrono::duration<double>(ProcessCpuTime() - cpuAtStart).count() /
-                            std::chrono::duration<double>(kFloodTime).count();
 
-    ASSERT_TRUE(server.Signal(SIGTERM));
-    ASSERT_TRUE(
-        RunEventLoopUntil([this] { return !boxes.texts.empty() && !Dlg().m_bConnected; }, 5s))
+    ASSERT_TRUE(game.Signal(SIGTERM));
+    ASSERT_TRUE(RunEventLoopUntil([&] { return !boxes.texts.empty() && !Dlg().m_bConnected; }, 5s))
         << "the shutdown notice never arrived: the socket was still overflowing";
-    // Whatever still waits for the log is shown within a few refresh ticks of the end.
-    ASSERT_TRUE(RunEventLoopUntil([&counter] { return counter.lastChange.elapsed() > 500; }, 10s));
-    ASSERT_EQ(server.WaitForExit(), 0);
+    // What still waits for the log is shown within a few refresh ticks of the end.
+    ASSERT_TRUE(RunEventLoopUntil([&] { return counter.lastChange.elapsed() > 500; }, 10s));
+    ASSERT_EQ(game.WaitForExit(), 0);
     ASSERT_TRUE(atShutdown);
 
-    const std::map<int, long long> sent = EventsByType(server.Output());
-    long long events = 0;
-    long long withLine = 0;
-    for (const auto& [type, count] : sent) {
-        events += count;
-        withLine += type == MSG_PLAYER_VALUE ? 0 : count; // a score change only redraws the list
-    }
+    const auto [events, withLine] = EventsSent(game.Output());
     const long long shown = counter.lines - kStatusLines;
-    const long long skipped = counter.skipped;
     const long long dropped = atShutdown->drops;
-    const double rate = static_cast<double>(events) / std::chrono::seconds(kFloodTime).count();
-
-    std::printf("flood: %lld events (%.0f/s), %lld with a log line, %lld lines shown, "
-                "%lld skipped by the window, %lld dropped by the kernel; longest stall %lld ms; "
-                "CPU %.0f%%; RSS %zu -> %zu -> %zu KiB\n",
-                events, rate, withLine, shown, skipped, dropped, static_cast<long long>(stallMs),
-                cpuShare * 100, rssAtStart, rssHalfway, rssAtEnd);
-    RecordProperty("events_per_second", static_cast<int>(rate));
-    RecordProperty("longest_stall_ms", static_cast<int>(stallMs));
-    RecordProperty("kernel_drops", static_cast<int>(dropped));
-    RecordProperty("skipped_by_window", static_cast<int>(skipped));
-    RecordProperty("rss_start_kib", static_cast<int>(rssAtStart));
-    RecordProperty("rss_end_kib", static_cast<int>(rssAtEnd));
-
-    EXPECT_GT(events, 0) << server.Output();
+    EXPECT_GT(events, 0) << game.Output();
     // Every event that reached the socket was shown or announced as skipped, none twice.
-    EXPECT_LE(shown + skipped, withLine);
-    EXPECT_GE(shown + skipped + dropped, withLine);
-    if (kPlainBuild) {
-        EXPECT_LT(stallMs, kMaxStallMs);
-        EXPECT_LT(rssAtEnd - std::min(rssAtEnd, rssHalfway), kMaxGrowthOnceFullKiB);
-        EXPECT_LE(dropped, kMaxDroppedShare * events)
-            << "the window fell behind the server and the kernel dropped datagrams";
-    }
+    EXPECT_LE(shown + counter.skipped, withLine);
+    EXPECT_GE(shown + counter.skipped + dropped, withLine);
+#if !defined(__SANITIZE_ADDRESS__) && !defined(VYR_SANITIZED)
+    // Sanitizers slow everything down and hold freed memory back: these bounds are for plain
+    // builds. Without other load the kernel drops nothing; a busy machine may delay a poll.
+    EXPECT_LT(stallMs, 100);
+    EXPECT_LT(rssAtEnd - std::min(rssAtEnd, rssHalfway), 32u * 1024) << "KiB grown once full";
+    EXPECT_LE(dropped, 0.01 * events) << "the window fell behind and the kernel dropped datagrams";
+#endif
 }
 
 } // namespace
