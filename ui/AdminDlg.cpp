@@ -184,12 +184,10 @@ void CAdminDlg::OnConnect() {
         m_connectButton->setText(strings::DISCONNECT);
         AppendLog(strings::LOG_CONNECTING, COLOUR_BLUE, true);
     } else if (caption == QLatin1String(strings::DISCONNECT)) {
-        // The next tick of any timer shows the end of the connection; the refresh timer's
-        // comes within its period.
+        // The next tick of any timer shows the end of the connection.
         m_pClient->Disconnect();
         m_pClient->reason = strings::REASON_CLIENT_DISCONNECTED;
         m_bConnected = true;
-        m_timers.SetTimer(TIMER_UI_REFRESH, UI_REFRESH_MS);
     }
 }
 
@@ -209,17 +207,7 @@ void CAdminDlg::OnTimer(unsigned timerId) {
     }
     if (timerId == TIMER_UI_REFRESH) {
         Refresh();
-    } else if (RefreshPending() && !m_timers.IsRunning(TIMER_UI_REFRESH)) {
-        m_timers.SetTimer(TIMER_UI_REFRESH, UI_REFRESH_MS);
     }
-}
-
-// The refresh timer runs only while a refresh has something to show: a quiet connection would
-// otherwise wake the thread 100 times a second for nothing. The client fills its mailboxes only
-// inside ticks, and every tick that leaves something for a refresh arms the timer again.
-bool CAdminDlg::RefreshPending() const {
-    return m_pClient->logPending || m_pClient->listDirty || m_pClient->listTextLength > 0 ||
-           !m_logBacklog.empty() || m_logSkipped > 0;
 }
 
 void CAdminDlg::ConnectedTransition() {
@@ -261,11 +249,7 @@ void CAdminDlg::Refresh() {
         m_pClient->listTextLength = 0;
         m_serverList->ShowEntries(wire::SplitListText(m_pClient->listText));
     }
-    if (RefreshPending()) {
-        m_timers.SetTimer(TIMER_UI_REFRESH, UI_REFRESH_MS);
-    } else {
-        m_timers.KillTimer(TIMER_UI_REFRESH);
-    }
+    m_timers.SetTimer(TIMER_UI_REFRESH, UI_REFRESH_MS);
 }
 
 // Rebuilds the list in roster order, so an item's index is the player's roster position. The

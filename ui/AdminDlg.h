@@ -81,7 +81,6 @@ class CAdminDlg : public QDialog {
     void ConnectedTransition();
     void DisconnectedTransition();
     void Refresh();
-    bool RefreshPending() const;
     void TakeLogEntries();
     void ShowLogBacklog();
     void EditLogEnd(const std::function<void(QTextCursor&)>& insert);
