@@ -21,9 +21,9 @@ for arg in "$@"; do
 done
 
 if [ "$quick" -eq 1 ]; then
-    repetitions=1 idle_seconds=5 trial_seconds=1 startup_runs=3
+    repetitions=1 idle_seconds=5 trial_seconds=1 startup_runs=3 floor_seconds=3
 else
-    repetitions=5 idle_seconds=60 trial_seconds=3 startup_runs=15
+    repetitions=5 idle_seconds=60 trial_seconds=3 startup_runs=15 floor_seconds=20
 fi
 
 scripts/install-deps.sh --bench --gui-check
@@ -32,7 +32,8 @@ out=build/bench/results
 mkdir -p "$out"
 cmake --preset bench >/dev/null
 if ! cmake --build --preset bench -j 2 --target bench_engine bench_loopback bench_window \
-    bench_window_idle bench_window_memory bench_window_startup >"$out/build.log" 2>&1; then
+    bench_window_idle bench_window_memory bench_window_startup bench_timer_floor \
+    >"$out/build.log" 2>&1; then
     cat "$out/build.log"
     exit 1
 fi
@@ -81,6 +82,11 @@ echo "== idle window, offscreen, refresh timer stopped (its share of the idle co
 echo "== idle window, Xvfb"
 on_xvfb "$bin/bench_window_idle" --seconds "$idle_seconds" 2>&1 | quiet_qt |
     tee "$out/idle-xvfb.txt"
+
+echo "== what a wakeup costs here: a poll() loop and a bare Qt 10 ms timer, offscreen and Xvfb"
+"$bin/bench_timer_floor" --seconds "$floor_seconds" 2>&1 | quiet_qt | tee "$out/floor-offscreen.txt"
+on_xvfb "$bin/bench_timer_floor" --seconds "$floor_seconds" 2>&1 | quiet_qt | grep qt_timer |
+    tee "$out/floor-xvfb.txt"
 
 echo "== start-up"
 "$bin/bench_window_startup" --runs "$startup_runs" 2>&1 | quiet_qt >"$out/startup-offscreen.txt"
