@@ -141,23 +141,3 @@ TEST(Protocol, ListTextEntriesEndAtEveryBar) {
     EXPECT_EQ(SplitListText("|"), (Texts{""}));
     EXPECT_TRUE(SplitListText("no bar").empty());
 }
-
-TEST(Protocol, RefusalsWithoutBoxAndShutdownTexts) {
-    for (int code : {3, 200}) {
-        EXPECT_TRUE(RefusalFor(static_cast<std::uint8_t>(code)).box.empty()) << code;
-        EXPECT_EQ(RefusalFor(static_cast<std::uint8_t>(code)).reason, "Server refused connection.")
-            << code;
-    }
-    const char* const texts[] = {
-        "KILLSERVER: First attempt received ... waiting 5 secs for Second attempt.",
-        "KILLSERVER: Second attempt too late ... treated as First attempt.",
-        "KILLSERVER: Second attempt received ... shutting down.",
-        "KILLSERVER: Remote Shutdown has been disabled.",
-    };
-    for (int status = 1; status <= 4; ++status) {
-        EXPECT_EQ(KillServerText(static_cast<std::int8_t>(status)), texts[status - 1]) << status;
-    }
-    for (int status : {0, 5, -1}) {
-        EXPECT_FALSE(KillServerText(static_cast<std::int8_t>(status))) << status;
-    }
-}

@@ -6,7 +6,6 @@
 #include <poll.h>
 
 #include <chrono>
-#include <cstdio>
 #include <string>
 
 #include "engine/AdminClient.h"
@@ -60,16 +59,20 @@ class ClientLoopbackTest : public ::testing::Test {
     CAdminClient client;
 };
 
-TEST_F(ClientLoopbackTest, LoginGoesOutByteForByteAndPingsAreAnswered) {
+TEST_F(ClientLoopbackTest, ClientBytesOnTheWireAndPingsAreAnswered) {
     ASSERT_TRUE(client.Connect("127.0.0.1", server.Port(), "admin", ""));
     EXPECT_EQ(server.Receive(), (Bytes{0x0D, 0x08, 0x61, 0x64, 0x6D, 0x69, 0x6E, 0x7C, 0x00}));
     EXPECT_EQ(PongAfterPing(), Bytes{MSG_PONG}) << "while logging in";
     ASSERT_GT(server.Send(wire::EncodeWelcome({})), 0);
     PollUntil([&] { return client.loggedIn; });
     EXPECT_EQ(PongAfterPing(), Bytes{MSG_PONG}) << "logged in";
+    client.SendCommand("abc");
+    EXPECT_EQ(server.Receive(), (Bytes{0x03, 0x03, 0x61, 0x62, 0x63, 0x00}));
+    client.RequestShutdown();
+    EXPECT_EQ(server.Receive(), Bytes{0x12});
 }
 
-TEST_F(ClientLoopbackTest, QuitGoesOutOnlyWhenLeavingALoggedInSession) {
+TEST_F(ClientLoopbackTest, QuitGoesOutOnlyWhenLeavingALoggedInSessionAndABadHostSendsNothing) {
     ASSERT_TRUE(client.Connect("127.0.0.1", server.Port(), "admin", ""));
     ASSERT_TRUE(server.ReceiveOfType(MSG_LOGIN));
     client.Disconnect();
@@ -84,6 +87,9 @@ TEST_F(ClientLoopbackTest, QuitGoesOutOnlyWhenLeavingALoggedInSession) {
     ASSERT_TRUE(client.Connect("127.0.0.1", server.Port(), "root", "x"));
     EXPECT_EQ(server.Receive(), (Bytes{0x02, 0x00})) << "the quit comes before the new login";
     EXPECT_EQ(server.Receive(), wire::EncodeLogin("root", "x"));
+    EXPECT_FALSE(client.Connect("no-such-host.invalid", server.Port(), "admin", ""));
+    EXPECT_FALSE(client.loginPending || client.loggedIn);
+    EXPECT_TRUE(server.NothingWithin()) << "an unresolvable host sends nothing";
 }
 
 TEST_F(ClientLoopbackTest, KickAndBanSendTheIdAtTheRosterPosition) {
@@ -96,6 +102,7 @@ TEST_F(ClientLoopbackTest, KickAndBanSendTheIdAtTheRosterPosition) {
     EXPECT_EQ(server.Receive(), (Bytes{0x0E, 0})); // a real player with id 0
     client.Kick(3); // an id 0 for an empty position would hit the wrong player
     client.Ban(-1);
+    client.Kick(256);
     EXPECT_TRUE(server.NothingWithin());
 
     // Position 256 is the 257th player, not the first: positions are not cut to 8 bits.
@@ -107,21 +114,6 @@ TEST_F(ClientLoopbackTest, KickAndBanSendTheIdAtTheRosterPosition) {
     EXPECT_EQ(server.Receive(), (Bytes{0x0F, 77}));
 }
 
-TEST_F(ClientLoopbackTest, CommandAndShutdownRequest) {
-    LogIn();
-    client.SendCommand("abc");
-    EXPECT_EQ(server.Receive(), (Bytes{0x03, 0x03, 0x61, 0x62, 0x63, 0x00}));
-    client.RequestShutdown();
-    EXPECT_EQ(server.Receive(), Bytes{0x12});
-}
-
-TEST_F(ClientLoopbackTest, UnresolvableHostFailsAndSendsNothing) {
-    ASSERT_TRUE(client.Connect("127.0.0.1", server.Port(), "admin", ""));
-    ASSERT_TRUE(server.ReceiveOfType(MSG_LOGIN));
-    EXPECT_FALSE(client.Connect("no-such-host.invalid", server.Port(), "admin", ""));
-    EXPECT_FALSE(client.loginPending || client.loggedIn);
-    EXPECT_TRUE(server.NothingWithin());
-}
 
 TEST_F(ClientLoopbackTest, DatagramsFromASecondSenderAreNeverHandled) {
     LogIn({{1, 50, "Ann"}});
@@ -197,7 +189,10 @@ TEST_F(ClientLoopbackTest, RaisedReceiveBufferKeepsAtLeastTheBurstsOfTheDefault)
         ASSERT_EQ(chat.size(), size);
         UdpPeer plain; // a socket whose receive buffer nobody raised
         Overfill(server, plain.Fd(), plain.Port(), chat);
-        const int before = plain.Drain();
+        int before = 0;
+        while (plain.Receive(0ms)) {
+            ++before;
+        }
         Overfill(server, linkFd, linkPort, chat);
         client.OnTimer(TIMER_POLL);
         const int after = static_cast<int>(client.TakeLog().size());
@@ -211,8 +206,6 @@ TEST_F(ClientLoopbackTest, RaisedReceiveBufferKeepsAtLeastTheBurstsOfTheDefault)
 
         RecordProperty("burst_whole_default_" + std::to_string(size) + "B", before);
         RecordProperty("burst_whole_raised_" + std::to_string(size) + "B", after);
-        std::printf("largest burst kept whole, %zu-byte datagrams: default buffer %d, link %d\n",
-                    size, before, after);
         EXPECT_GE(after, before);
         if (size == 20) { // a full roster's changes: 256 players joining, scoring, dying, leaving
             EXPECT_GE(after, 256 * 4)

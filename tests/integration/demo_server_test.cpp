@@ -112,35 +112,6 @@ TEST(DemoServer, SurvivesMalformedDatagramsBeforeAndDuringASession) {
     EXPECT_FALSE(s.server.WaitForExit(0ms));
 }
 
-TEST(DemoServer, BadOptionsExitWithCode2) {
-    using Args = std::vector<std::string>;
-    for (const Args& args :
-         {Args{"--players", "61"}, Args{"--rate", "-1"}, Args{"--port", "70000"},
-          Args{"--bind", "nowhere"}, Args{"--user", "a|b"}, Args{"--seed"}, Args{"--x"}}) {
-        DemoServerProcess server{VYR_DEMO_SERVER_PATH};
-        EXPECT_FALSE(server.Start(args));
-        EXPECT_EQ(server.WaitForExit(), 2) << args[0];
-    }
-}
-
-TEST(DemoServer, TheSameSeedReplaysTheSameGame) {
-    const auto record = [](const std::string& seed) {
-        Session s({"--rate", "200", "--seed", seed});
-        s.admin.SendTo(s.server.Port(), wire::EncodeLogin("admin", "admin"));
-        std::vector<Bytes> game; // the welcome's roster, then the events
-        for (std::optional<Bytes> d; game.size() < 60 && (d = s.admin.Receive(kWait));) {
-            if (d->empty() || (*d)[0] != MSG_PING) {
-                game.push_back(*d);
-            }
-        }
-        return game;
-    };
-    const std::vector<Bytes> first = record("9");
-    EXPECT_EQ(first.size(), 60u);
-    EXPECT_EQ(record("9"), first);
-    EXPECT_NE(record("10"), first);
-}
-
 // The real admin client, driven the way the window drives it; SIGTERM ends the server cleanly.
 TEST(DemoServer, AdminClientLogsInKicksAndSeesTheShutdown) {
     Session s;

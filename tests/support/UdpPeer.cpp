@@ -74,25 +74,16 @@ bool UdpPeer::NothingWithin(Ms window) {
     return fd < 0 || !WaitReadable(fd, Clock::now() + window);
 }
 
-int UdpPeer::Drain() {
-    int dropped = 0;
-    while (Receive(Ms(0))) {
-        ++dropped;
-    }
-    return dropped;
-}
-
 int UdpPeer::Send(const Bytes& bytes) {
-    return HasSender() ? SendTo(sender, bytes) : -1;
+    return sender.sin_port != 0 ? SendTo(ntohs(sender.sin_port), bytes) : -1;
 }
 
 int UdpPeer::SendTo(int toPort, const Bytes& bytes) {
-    return toPort > 0 && toPort <= 65535 ? SendTo(Loopback(toPort), bytes) : -1;
-}
-
-int UdpPeer::SendTo(const sockaddr_in& to, const Bytes& bytes) {
-    return static_cast<int>(::sendto(fd, bytes.data(), bytes.size(), 0,
-                                     reinterpret_cast<const sockaddr*>(&to), sizeof to));
+    const sockaddr_in to = Loopback(toPort);
+    return toPort > 0 && toPort <= 65535
+               ? static_cast<int>(::sendto(fd, bytes.data(), bytes.size(), 0,
+                                           reinterpret_cast<const sockaddr*>(&to), sizeof to))
+               : -1;
 }
 
 UdpPeer::Bytes BytesOf(std::string_view text) {

@@ -31,9 +31,7 @@ class UdpPeer {
         return Receive(timeout, type);
     }
     bool NothingWithin(Ms window = Ms(100));
-    int Drain(); // discards what is waiting; returns how many datagrams that was
 
-    bool HasSender() const { return sender.sin_port != 0; }
     int SenderPort() const { return ntohs(sender.sin_port); }
 
     int Send(const Bytes& bytes); // to the last sender; -1 before anyone sent
@@ -41,8 +39,6 @@ class UdpPeer {
     void Close(); // e.g. so that the port answers "unreachable"; idempotent
 
   private:
-    int SendTo(const sockaddr_in& to, const Bytes& bytes);
-
     int fd = -1;
     int port = 0;
     sockaddr_in sender{};
