@@ -19,10 +19,7 @@ namespace {
 const std::string SECTION = "Remote Admin";
 const std::string NONE = "<none>";
 
-unsigned Mode(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 ? info.st_mode & 07777 : 0;
-}
+unsigned Mode(const std::string& path) { return unsigned(fs::status(path).permissions()); }
 
 // Root may write anywhere, so then the attempt runs as nobody in a child process. Anything but
 // a clean "not written" from the child, a failure to drop root too, counts as written.

@@ -6,29 +6,6 @@
 #include "ui/AdminApp.h"
 #include "ui/QtMessageBox.h"
 
-namespace {
-
-// Hands the popup menus and modal windows that open while `run` runs to `handlers`, one each in
-// turn, then closes them. Returns how many were handled.
-std::size_t HandleWindows(const std::function<void()>& run,
-                          const std::vector<std::function<void(QWidget*)>>& handlers) {
-    std::size_t next = 0;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, [&] {
-        QWidget* open = QApplication::activePopupWidget();
-        open = open ? open : QApplication::activeModalWidget();
-        if (open && next < handlers.size()) {
-            handlers[next++](open);
-            open->close();
-        }
-    });
-    check.start(1);
-    run();
-    return next;
-}
-
-} // namespace
-
 TEST_F(AdminDlgTest, EscapeIsIgnoredAndClosingDisconnectsThenSavesOnce) {
     LogIn();
     Dlg().show();
@@ -109,30 +86,41 @@ TEST_F(AdminDlgTest, SettingsRoundTripAndABadFileCostsAtMostTheSave) {
 TEST_F(AdminDlgTest, BackgroundMenuOpensTheAboutBoxAndMessageBoxesNameTheProgram) {
     Dlg().show();
     QContextMenuEvent click(QContextMenuEvent::Mouse, {5, 5}, Dlg().mapToGlobal(QPoint(5, 5)));
-    const auto chooseFirst = [](QWidget* widget) {
-        auto* menu = qobject_cast<QMenu*>(widget);
-        ASSERT_TRUE(menu && !menu->actions().isEmpty());
-        menu->setActiveAction(menu->actions()[0]);
-        QTest::keyClick(menu, Qt::Key_Return);
-    };
-    const auto about = [](QWidget* box) {
-        EXPECT_EQ(box->windowTitle(), "About Vyr Remote Admin");
-        const auto* version = box->findChild<QLabel*>("versionLabel");
-        EXPECT_TRUE(version && version->text() == "Vyr Remote Admin Version 0.1");
-    };
-    const auto messageBox = [](QWidget* widget) {
-        auto* box = qobject_cast<QMessageBox*>(widget);
-        ASSERT_NE(box, nullptr);
-        EXPECT_EQ(box->windowTitle(), "ui_tests");
-        EXPECT_EQ(box->text(), "<b>Invalid</b> %s");
-        EXPECT_EQ(box->buttons().size(), 1);
-        EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
-    };
-    const auto run = [&] {
-        QApplication::sendEvent(&Dlg(), &click);
-        QtMessageBox(nullptr)("<b>Invalid</b> %s");
-    };
-    EXPECT_EQ(HandleWindows(run, {chooseFirst, about, messageBox}), 3u);
+    // The popup menu and the modal windows that open in turn, each handled, then closed.
+    const std::vector<std::function<void(QWidget*)>> handlers = {
+        [](QWidget* widget) {
+            auto* menu = qobject_cast<QMenu*>(widget);
+            ASSERT_TRUE(menu && !menu->actions().isEmpty());
+            menu->setActiveAction(menu->actions()[0]);
+            QTest::keyClick(menu, Qt::Key_Return);
+        },
+        [](QWidget* box) {
+            EXPECT_EQ(box->windowTitle(), "About Vyr Remote Admin");
+            const auto* version = box->findChild<QLabel*>("versionLabel");
+            EXPECT_TRUE(version && version->text() == "Vyr Remote Admin Version 0.1");
+        },
+        [](QWidget* widget) {
+            auto* box = qobject_cast<QMessageBox*>(widget);
+            ASSERT_NE(box, nullptr);
+            EXPECT_EQ(box->windowTitle(), "ui_tests");
+            EXPECT_EQ(box->text(), "<b>Invalid</b> %s");
+            EXPECT_EQ(box->buttons().size(), 1);
+            EXPECT_EQ(box->standardButtons(), QMessageBox::Ok);
+        }};
+    std::size_t next = 0;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, [&] {
+        QWidget* open = QApplication::activePopupWidget();
+        open = open ? open : QApplication::activeModalWidget();
+        if (open && next < handlers.size()) {
+            handlers[next++](open);
+            open->close();
+        }
+    });
+    check.start(1);
+    QApplication::sendEvent(&Dlg(), &click);
+    QtMessageBox(nullptr)("<b>Invalid</b> %s");
+    EXPECT_EQ(next, 3u);
 }
 
 TEST(AdminAppTest, AnswersVersionAndHelpAndRefusesUnknownOptions) {

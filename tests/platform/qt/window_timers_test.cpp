@@ -28,9 +28,7 @@ bool RunUntil(const std::function<bool()>& done, int ms = LIMIT_MS) {
 
 class Timers : public ::testing::Test {
   protected:
-    int Count(unsigned id) const {
-        return static_cast<int>(std::count(ids.begin(), ids.end(), id));
-    }
+    int Count(unsigned id) const { return int(std::count(ids.begin(), ids.end(), id)); }
 
     std::vector<unsigned> ids; // of every tick, in order
     std::function<void(unsigned)> also = [](unsigned) {};
