@@ -87,6 +87,24 @@ TEST(DemoServer, ShutdownTakesASecondRequestUnlessDisabled) {
     EXPECT_FALSE(locked.server.WaitForExit(0ms)) << "exited though remote shutdown is disabled";
 }
 
+TEST(DemoServer, TheSameSeedReplaysTheSameGame) {
+    const auto record = [](const std::string& seed) {
+        Session s({"--rate", "200", "--seed", seed});
+        s.admin.SendTo(s.server.Port(), wire::EncodeLogin("admin", "admin"));
+        std::vector<Bytes> game; // the welcome's roster, then the events
+        for (std::optional<Bytes> d; game.size() < 60 && (d = s.admin.Receive(kWait));) {
+            if (d->empty() || (*d)[0] != MSG_PING) {
+                game.push_back(*d);
+            }
+        }
+        return game;
+    };
+    const std::vector<Bytes> first = record("9");
+    EXPECT_EQ(first.size(), 60u);
+    EXPECT_EQ(record("9"), first);
+    EXPECT_NE(record("10"), first);
+}
+
 TEST(DemoServer, SurvivesMalformedDatagramsBeforeAndDuringASession) {
     Session s;
     UdpPeer stranger;
