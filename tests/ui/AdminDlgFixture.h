@@ -68,12 +68,12 @@ class AdminDlgTest : public ::testing::Test {
         Dlg().m_passwordEdit->setText(password);
     }
 
-    // Presses Connect with the peer's address; the peer takes the login request.
+    // Presses Connect with the peer's address; the peer takes the login request, byte for byte.
     void PressConnect(const QString& password = "admin") {
         FillIn("127.0.0.1", QString::number(server.Port()), "admin", password);
         Dlg().OnConnect();
-        login = server.ReceiveOfType(MSG_LOGIN);
-        ASSERT_TRUE(login);
+        ASSERT_EQ(server.ReceiveOfType(MSG_LOGIN),
+                  wire::EncodeLogin("admin", password.toStdString()));
     }
     // Poll ticks, each when the socket has data or after 20 ms, until `done` holds (at most 5 s).
     bool PollUntil(const std::function<bool()>& done) {
@@ -111,8 +111,7 @@ class AdminDlgTest : public ::testing::Test {
     // (text, colour) of every run of text in the log, in order.
     std::vector<std::pair<QString, QColor>> Runs() {
         std::vector<std::pair<QString, QColor>> runs;
-        for (QTextBlock line = Dlg().m_log->document()->begin(); line.isValid();
-             line = line.next()) {
+        for (auto line = Dlg().m_log->document()->begin(); line.isValid(); line = line.next()) {
             for (const QTextLayout::FormatRange& run : line.textFormats()) {
                 runs.emplace_back(line.text().mid(run.start, run.length),
                                   run.format.foreground().color());
@@ -124,7 +123,6 @@ class AdminDlgTest : public ::testing::Test {
     QTemporaryDir configDir;
     MessageBoxRecorder boxes;
     UdpPeer server;
-    std::optional<UdpPeer::Bytes> login;
     std::unique_ptr<CAdminDlg> dlg; // last, so it closes (and saves) before the rest goes
 };
 
