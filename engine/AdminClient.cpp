@@ -311,8 +311,12 @@ void CAdminClient::HandleMessage(std::int8_t type, const std::uint8_t* payload, 
         if (const auto result = wire::DecodeRemoveIpResult(view)) {
             ClientEvent event{EventType::RemoveIp};
             event.code = *result;
-            Emit(std::move(event));
-            if (*result == 0) {
+            if (*result != 0) {
+                event.text = texts::REMOVE_IP_DONE;
+                event.colour = COLOUR_BLUE;
+                QueueEvent(std::move(event));
+            } else {
+                Emit(std::move(event));
                 ShowBox(std::string(texts::REMOVE_IP_FAILED));
             }
         }

@@ -9,6 +9,7 @@ namespace texts {
 
 constexpr std::string_view TIMED_OUT = "Connection timed out.";
 constexpr std::string_view REMOVE_IP_FAILED = "IP could not be removed.";
+constexpr std::string_view REMOVE_IP_DONE = "IP removed.";
 
 // What a refusal code shows: the message box text (empty = no box) and the reason recorded.
 struct Refusal {

@@ -8,9 +8,9 @@
 
 #include <ostream>
 
+#include "engine/Timers.h"
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/UdpPeer.h"
-#include "engine/Timers.h"
 
 void PrintTo(const LogEntry& entry, std::ostream* out) {
     *out << '"' << entry.text << "\" in " << entry.colour;
@@ -251,7 +251,8 @@ TEST_F(AdminClientTest, LogTextsKeepTheirOrderAndColourUntilTaken) {
                        {"Bob killed Player #77.", COLOUR_RED},
                        {"Player #77 died.", COLOUR_RED},
                        {"KILLSERVER: First attempt received ... waiting 5 secs for Second "
-                        "attempt.", COLOUR_DARK_RED},
+                        "attempt.",
+                        COLOUR_DARK_RED},
                        {"KILLSERVER: Second attempt too late ... treated as First attempt.",
                         COLOUR_DARK_RED},
                        {"KILLSERVER: Second attempt received ... shutting down.", COLOUR_DARK_RED},
@@ -271,6 +272,15 @@ TEST_F(AdminClientTest, JoinsBeyondTheRosterCapAreLoggedButNotListed) {
     Handle(wire::EncodeWelcome({{1, 0, "Late"}}));
     EXPECT_EQ(client.roster->GetCount(), CAdminClient::MAX_ROSTER);
     EXPECT_EQ(client.TakeLog().size(), static_cast<std::size_t>(CAdminClient::MAX_ROSTER + 10));
+}
+
+// A confirmed removal is logged; only a refused one opens the box.
+TEST_F(AdminClientTest, RemoveIpLogsSuccessAndBoxesFailure) {
+    LogIn();
+    Handle(wire::EncodeRemoveIpResult(2));
+    Handle(wire::EncodeRemoveIpResult(0));
+    EXPECT_EQ(client.TakeLog(), (Entries{{"IP removed.", COLOUR_BLUE}}));
+    EXPECT_EQ(boxes.texts, Texts{"IP could not be removed."});
 }
 
 TEST_F(AdminClientTest, ShortDatagramsOnlyCountAsTrafficWholeOnesAct) {
