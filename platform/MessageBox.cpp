@@ -10,6 +10,11 @@ MessageBoxHook& InstalledHook() {
     return hook;
 }
 
+QuestionBoxHook& InstalledQuestionHook() {
+    static QuestionBoxHook hook;
+    return hook;
+}
+
 } // namespace
 
 MessageBoxHook SetMessageBoxHook(MessageBoxHook hook) {
@@ -25,4 +30,17 @@ void AfxMessageBox(const std::string& text) {
     } else {
         std::cerr << text << '\n';
     }
+}
+
+QuestionBoxHook SetQuestionBoxHook(QuestionBoxHook hook) {
+    return std::exchange(InstalledQuestionHook(), std::move(hook));
+}
+
+bool AfxQuestionBox(const std::string& text) {
+    const QuestionBoxHook hook = InstalledQuestionHook(); // a copy, as above
+    if (!hook) {
+        std::cerr << text << " No\n";
+        return false;
+    }
+    return hook(text);
 }

@@ -6,6 +6,26 @@ namespace strings {
 constexpr char ABOUT_MENU[] = "&About Admin..."; // IDS_ABOUTBOX
 constexpr char SERVER_LIST_CAPTION[] = "Server list";
 
+constexpr char PLAYER_ADMIN[] = "Player Admin";
+constexpr char PLAYER_ADMIN_COUNT[] = "Player Admin (%1)";
+constexpr char COLUMN_NAME[] = "Name";
+constexpr char COLUMN_ID[] = "Id";
+constexpr char COLUMN_SCORE[] = "Score";
+constexpr char MENU_KICK[] = "&Kick";
+constexpr char MENU_BAN[] = "&Ban";
+constexpr char MENU_COPY_NAME[] = "Copy &name";
+constexpr char MENU_COPY_ID[] = "Copy &id";
+constexpr char BAN_QUESTION[] = "Ban %1 (%2)?";
+
+constexpr char SERVER_LIST_EMPTY[] = "The list is empty.";
+constexpr char SERVER_LIST_ONE[] = "1 entry";
+constexpr char SERVER_LIST_COUNT[] = "%1 entries";
+constexpr char MENU_COPY[] = "&Copy";
+
+constexpr char HISTORY_FILE[] = "history";
+constexpr char HISTORY_DAMAGED[] = "The command history held unreadable lines; they were left out.";
+constexpr char HISTORY_NOT_SAVED[] = "The command history cannot be saved: %1";
+
 constexpr char CONNECT[] = "Connect";
 constexpr char DISCONNECT[] = "Disconnect";
 

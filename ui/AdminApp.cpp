@@ -37,7 +37,9 @@ bool CAdminApp::InitInstance() {
     QGuiApplication::setDesktopFileName(QStringLiteral("vyr-admin"));
     CAdminDlg dialog;
     const MessageBoxHook previous = SetMessageBoxHook(QtMessageBox(&dialog));
+    const QuestionBoxHook previousQuestion = SetQuestionBoxHook(QtQuestionBox(&dialog));
     dialog.exec();
+    SetQuestionBoxHook(previousQuestion);
     SetMessageBoxHook(previous);
     return false;
 }

@@ -7,25 +7,24 @@
 #include <optional>
 #include <utility>
 
+#include "engine/PrintableText.h"
+#include "engine/Timers.h"
 #include "platform/MessageBox.h"
 #include "res/Resource.h"
 #include "res/Strings.h"
 #include "ui/AboutDlg.h"
 #include "ui/AppIcon.h"
+#include "ui/CommandHistory.h"
 #include "ui/DialogUnits.h"
+#include "ui/PlayerTable.h"
+#include "ui/Preferences.h"
 #include "ui/ServerListWindow.h"
-#include "ui/TabStopDelegate.h"
 #include "ui_AdminDlg.h"
-#include "engine/Timers.h"
 
 namespace {
 
 // The status log keeps this many lines and drops the oldest, so weeks of events stay fast.
 constexpr int MAX_LOG_LINES = 100000;
-
-// Item data that lets a redraw find the selected player again.
-constexpr int PLAYER_ID_ROLE = Qt::UserRole;
-constexpr int PLAYER_NAME_ROLE = Qt::UserRole + 1;
 
 constexpr int MAX_PORT = 65535;
 
@@ -98,6 +97,31 @@ CAdminDlg::CAdminDlg(QWidget* parent)
     connect(m_banButton, &QPushButton::clicked, this, &CAdminDlg::OnBan);
     connect(m_sendButton, &QPushButton::clicked, this, &CAdminDlg::OnSend);
     connect(m_shutdownButton, &QPushButton::clicked, this, &CAdminDlg::OnShutdown);
+    connect(m_playerList, &CPlayerTable::kickRequested, this, &CAdminDlg::OnKick);
+    connect(m_playerList, &CPlayerTable::banRequested, this, &CAdminDlg::OnBan);
+    // Enter in a login field connects; while connected it does nothing there.
+    for (QLineEdit* edit : {m_userEdit, m_passwordEdit, m_hostEdit, m_portEdit}) {
+        connect(edit, &QLineEdit::returnPressed, this, [this] {
+            if (m_connectButton->text() == QLatin1String(strings::CONNECT)) {
+                OnConnect();
+            }
+        });
+    }
+    const QString stateDir = StateDirectory();
+    m_history = new CCommandHistory(
+        m_commandEdit,
+        stateDir.isEmpty() ? QString() : stateDir + '/' + QLatin1String(strings::HISTORY_FILE),
+        [this] {
+            QStringList names;
+            if (m_pClient) {
+                m_pClient->roster->ForEach(
+                    [&names](const PlayerInfo& info) { names << QString::fromLatin1(info.name); });
+            }
+            return names;
+        });
+    if (m_history->LoadedDamaged()) {
+        AppendLog(QString::fromLatin1(strings::HISTORY_DAMAGED), COLOUR_DARK_RED, true);
+    }
 
     LoadSettings();
     m_userEdit->setFocus();
@@ -120,8 +144,6 @@ void CAdminDlg::ApplyTemplateSizes() {
     m_portEdit->setFixedWidth(DialogUnitsToPixels(metrics, 27, 0).width());
     m_connectButton->setMinimumWidth(DialogUnitsToPixels(metrics, 61, 0).width());
     m_shutdownButton->setMinimumWidth(DialogUnitsToPixels(metrics, 80, 0).width());
-    m_playerList->setItemDelegate(
-        new CTabStopDelegate(DialogUnitsToPixels(metrics, 70, 0).width(), m_playerList));
 }
 
 QWidget* CAdminDlg::GetDlgItem(int controlId) const {
@@ -222,6 +244,7 @@ void CAdminDlg::ConnectedTransition() {
     m_kickButton->setEnabled(true);
     m_banButton->setEnabled(true);
     m_shutdownButton->setEnabled(true);
+    m_commandEdit->setFocus();
     AppendLog(strings::LOG_CONNECTED, COLOUR_BLUE, true);
 }
 
@@ -232,7 +255,8 @@ void CAdminDlg::DisconnectedTransition() {
     SetLoginFieldsEnabled(true);
     m_kickButton->setEnabled(false);
     m_banButton->setEnabled(false);
-    m_playerList->clear();
+    m_playerList->RemoveAllPlayers();
+    ui->playerAdminGroup->setTitle(QString::fromLatin1(strings::PLAYER_ADMIN));
     m_shutdownButton->setEnabled(false);
     m_connectButton->setText(strings::CONNECT);
     AppendLog(strings::LOG_DISCONNECTED, COLOUR_RED, false);
@@ -256,40 +280,11 @@ void CAdminDlg::Refresh() {
     m_timers.SetTimer(TIMER_UI_REFRESH, UI_REFRESH_MS);
 }
 
-// Rebuilds the list in roster order, so an item's index is the player's roster position. The
-// player selected before (same id and name) is selected again, so a score change does not take
-// the admin's choice away.
 void CAdminDlg::RedrawPlayerList() {
-    std::optional<std::pair<int, QString>> reselect;
-    if (const QList<QListWidgetItem*> selected = m_playerList->selectedItems();
-        !selected.isEmpty()) {
-        reselect.emplace(selected[0]->data(PLAYER_ID_ROLE).toInt(),
-                         selected[0]->data(PLAYER_NAME_ROLE).toString());
-    }
-
-    m_playerList->clear();
-    const CPlayerList& roster = *m_pClient->roster;
-    for (int i = 0; i < roster.GetCount(); ++i) {
-        const QString name = FromWire(roster.NameByPosition(i).value_or(std::string()));
-        const int id = roster.IdByPosition(i);
-        const QString line =
-            QStringLiteral("%1 (%2)\t%3")
-                .arg(name, QString::number(id), QString::number(roster.ValueByPosition(i)));
-        auto* item = new QListWidgetItem(line);
-        item->setData(PLAYER_ID_ROLE, id);
-        item->setData(PLAYER_NAME_ROLE, name);
-        m_playerList->insertItem(i, item);
-        if (reselect && reselect->first == id && reselect->second == name) {
-            m_playerList->setCurrentItem(item);
-            reselect.reset();
-        }
-    }
+    m_playerList->Redraw(*m_pClient->roster);
+    ui->playerAdminGroup->setTitle(
+        QString::fromLatin1(strings::PLAYER_ADMIN_COUNT).arg(m_pClient->roster->GetCount()));
     m_pClient->listDirty = false;
-}
-
-int CAdminDlg::SelectedPlayer() const {
-    const QList<QListWidgetItem*> selected = m_playerList->selectedItems();
-    return selected.isEmpty() ? -1 : m_playerList->row(selected[0]);
 }
 
 void CAdminDlg::SetLoginFieldsEnabled(bool enabled) {
@@ -298,16 +293,32 @@ void CAdminDlg::SetLoginFieldsEnabled(bool enabled) {
     }
 }
 
+// Kick and Ban act on the player of the selected row, found in the roster as it is now: the
+// rows may be sorted, and the roster changes between two redraws.
 void CAdminDlg::OnKick() {
-    const int position = SelectedPlayer();
-    if (m_bConnected && position != -1) {
+    const std::optional<PlayerKey> player = m_playerList->SelectedPlayer();
+    if (!m_bConnected || !player) {
+        return;
+    }
+    if (const int position = RosterPosition(*m_pClient->roster, *player); position != -1) {
         m_pClient->Kick(position);
     }
 }
 
 void CAdminDlg::OnBan() {
-    const int position = SelectedPlayer();
-    if (m_bConnected && position != -1) {
+    const std::optional<PlayerKey> player = m_playerList->SelectedPlayer();
+    if (!m_bConnected || !player) {
+        return;
+    }
+    const QString question =
+        QString::fromLatin1(strings::BAN_QUESTION)
+            .arg(FromWire(Printable(player->name)), QString::number(player->id));
+    // Ticks run while the box is open: the connection may end and the roster change, so the
+    // player is looked up after the answer.
+    if (!AfxQuestionBox(question.toStdString()) || !m_bConnected) {
+        return;
+    }
+    if (const int position = RosterPosition(*m_pClient->roster, *player); position != -1) {
         m_pClient->Ban(position);
     }
 }
@@ -323,7 +334,11 @@ void CAdminDlg::OnSend() {
         ++start;
     }
     if (start < line.size()) {
-        m_pClient->SendCommand(line.mid(start).toLatin1().constData());
+        const QString command = line.mid(start);
+        m_pClient->SendCommand(command.toLatin1().constData());
+        if (const QString failure = m_history->Add(command); !failure.isEmpty()) {
+            AppendLog(failure, COLOUR_DARK_RED, true);
+        }
     }
     m_commandEdit->clear();
 }

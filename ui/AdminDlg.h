@@ -14,10 +14,11 @@
 
 class QCheckBox;
 class QLineEdit;
-class QListWidget;
 class QPlainTextEdit;
 class QTextCursor;
 class QPushButton;
+class CCommandHistory;
+class CPlayerTable;
 class CServerListWindow;
 
 namespace Ui {
@@ -56,7 +57,7 @@ class CAdminDlg : public QDialog {
     std::unique_ptr<CAdminClient> m_pClient;
     bool m_bConnected = false;
     QPushButton* m_shutdownButton;
-    QListWidget* m_playerList;
+    CPlayerTable* m_playerList;
     QPushButton* m_kickButton;
     QPushButton* m_connectButton;
     QPushButton* m_sendButton;
@@ -70,6 +71,8 @@ class CAdminDlg : public QDialog {
     QLineEdit* m_hostEdit;
     // The entries of the latest server list text, in a small window of their own.
     CServerListWindow* m_serverList;
+    // Up, Down and Tab in the command line; the commands sent, kept across runs.
+    CCommandHistory* m_history;
     CWindowTimers m_timers;
 
   protected:
@@ -85,7 +88,6 @@ class CAdminDlg : public QDialog {
     void ShowLogBacklog();
     void EditLogEnd(const std::function<void(QTextCursor&)>& insert);
     void RedrawPlayerList();
-    int SelectedPlayer() const;
     void SetLoginFieldsEnabled(bool enabled);
     void OnDestroy();
     void LoadSettings();

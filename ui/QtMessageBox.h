@@ -7,3 +7,6 @@ class QWidget;
 // the exact text, captioned with the program file's name without extension. Timer ticks keep
 // running while it is open.
 MessageBoxHook QtMessageBox(QWidget* owner);
+
+// The question box as a Qt box over `owner`: Yes and No, No the default.
+QuestionBoxHook QtQuestionBox(QWidget* owner);

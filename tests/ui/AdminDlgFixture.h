@@ -12,11 +12,12 @@
 #include <poll.h>
 
 #include "engine/Protocol.h"
+#include "engine/Timers.h"
 #include "res/Resource.h"
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/UdpPeer.h"
 #include "ui/AdminDlg.h"
-#include "engine/Timers.h"
+#include "ui/PlayerTable.h"
 
 // What Shown() gives for a window that is not connected, whatever happened before.
 inline const QString kIdle = "Connect 1111 00000 0";
@@ -41,7 +42,10 @@ inline bool RunEventLoopUntil(const std::function<bool()>& done, std::chrono::mi
 
 class AdminDlgTest : public ::testing::Test {
   protected:
-    AdminDlgTest() { qputenv("XDG_CONFIG_HOME", configDir.path().toLocal8Bit()); }
+    AdminDlgTest() {
+        qputenv("XDG_CONFIG_HOME", configDir.path().toLocal8Bit());
+        qputenv("XDG_STATE_HOME", stateDir.path().toLocal8Bit());
+    }
 
     QString IniPath() const { return configDir.filePath("vyr.ini"); }
     static void WriteFile(const QString& path, const QByteArray& content) {
@@ -107,7 +111,7 @@ class AdminDlgTest : public ::testing::Test {
                        IDC_KICK, IDC_BAN, IDC_SHUTDOWN}) {
             shown += id == 0 ? ' ' : Dlg().GetDlgItem(id)->isEnabled() ? '1' : '0';
         }
-        return shown + ' ' + QString::number(Dlg().m_playerList->count());
+        return shown + ' ' + QString::number(Dlg().m_playerList->topLevelItemCount());
     }
     // (text, colour) of every run of text in the log, in order.
     std::vector<std::pair<QString, QColor>> Runs() {
@@ -122,6 +126,7 @@ class AdminDlgTest : public ::testing::Test {
     }
 
     QTemporaryDir configDir;
+    QTemporaryDir stateDir;
     MessageBoxRecorder boxes;
     UdpPeer server;
     std::unique_ptr<CAdminDlg> dlg; // last, so it closes (and saves) before the rest goes

@@ -1,7 +1,7 @@
-// The player list, the server list window and the commands the admin sends, as bytes on the wire.
+// The player table, the server list window and the commands the admin sends, as bytes on the wire.
 #include "AdminDlgFixture.h"
-#include "ui/ServerListWindow.h"
 #include "engine/Timers.h"
+#include "ui/ServerListWindow.h"
 
 namespace {
 
@@ -13,39 +13,56 @@ QStringList Lines(const QListWidget* list) {
     return lines;
 }
 
+QStringList Rows(const QTreeWidget* table) {
+    QStringList rows;
+    for (int i = 0; i < table->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* item = table->topLevelItem(i);
+        rows << item->text(0) + ' ' + item->text(1) + ' ' + item->text(2);
+    }
+    return rows;
+}
+
 } // namespace
 
-TEST_F(AdminDlgTest, ListsFollowTheServerAndKickAndBanTakeTheSelectedPosition) {
-    LogIn({{9, 0, "Zed"}, {3, 25, "Bob"}, {7, -5, "Al"}});
-    QListWidget* list = Dlg().m_playerList;
-    EXPECT_EQ(Lines(list), QStringList({"Zed (9)\t0", "Bob (3)\t25", "Al (7)\t-5"}));
+TEST_F(AdminDlgTest, TheTableFollowsTheServerAndKeepsTheSelectedPlayer) {
+    LogIn({{9, 0, "Zed"}, {3, 25, "Bob"}, {7, -5, "A\nl"}});
+    CPlayerTable* table = Dlg().m_playerList;
+    EXPECT_EQ(Rows(table), QStringList({"Zed 9 0", "Bob 3 25", "A\\nl 7 -5"}));
+    EXPECT_EQ(Dlg().findChild<QGroupBox*>("playerAdminGroup")->title(), "Player Admin (3)");
     Dlg().OnKick();
-    Dlg().OnBan();
     EXPECT_TRUE(server.NothingWithin()); // nobody selected
 
-    list->setCurrentRow(1);
+    table->setCurrentItem(table->topLevelItem(1));
     ServerSends(wire::EncodePlayerValue(3, 30)); // moves Bob to the end
     Dlg().OnTimer(TIMER_UI_REFRESH);
-    EXPECT_EQ(Lines(list), QStringList({"Zed (9)\t0", "Al (7)\t-5", "Bob (3)\t30"}));
-    ASSERT_EQ(list->selectedItems().size(), 1);
-    EXPECT_EQ(list->row(list->selectedItems()[0]), 2);
-    Dlg().m_kickButton->click();
-    EXPECT_EQ(server.ReceiveOfType(MSG_KICK), wire::EncodeKick(3));
-    list->setCurrentRow(1);
-    Dlg().m_banButton->click();
-    EXPECT_EQ(server.ReceiveOfType(MSG_BAN), wire::EncodeBan(7));
+    EXPECT_EQ(Rows(table), QStringList({"Zed 9 0", "A\\nl 7 -5", "Bob 3 30"}));
+    ASSERT_EQ(table->selectedItems().size(), 1);
+    EXPECT_EQ(table->indexOfTopLevelItem(table->selectedItems()[0]), 2);
 
-    ServerSends(wire::EncodePlayerLeave(1, 7));
+    ServerSends(wire::EncodePlayerLeave(1, 3));
     Dlg().OnTimer(TIMER_UI_REFRESH);
-    EXPECT_TRUE(list->selectedItems().isEmpty());
+    EXPECT_TRUE(table->selectedItems().isEmpty());
+}
 
-    ServerSends(wire::EncodeListText("alpha|beta|tail")); // each list replaces the last
+TEST_F(AdminDlgTest, ServerListShowsACountAnEscapedEntryPerLineAndCopiesTheSelection) {
+    LogIn();
+    CServerListWindow* window = Dlg().m_serverList;
+    ServerSends(wire::EncodeListText("alpha|be\r\nta|tail")); // each list replaces the last
     Dlg().OnTimer(TIMER_UI_REFRESH);
-    ASSERT_TRUE(Dlg().m_serverList->isVisible());
-    EXPECT_EQ(Lines(Dlg().m_serverList->list), QStringList({"alpha", "beta"}));
+    ASSERT_TRUE(window->isVisible());
+    EXPECT_EQ(Lines(window->list), QStringList({"alpha", "be\\r\\nta"}));
+    EXPECT_EQ(window->heading->text(), "2 entries");
+
+    window->list->selectAll();
+    QTest::keyClick(window->list, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), "alpha\nbe\\r\\nta");
+
     ServerSends(wire::EncodeListText("gamma|"));
     Dlg().OnTimer(TIMER_UI_REFRESH);
-    EXPECT_EQ(Lines(Dlg().m_serverList->list), QStringList({"gamma"}));
+    EXPECT_EQ(window->heading->text(), "1 entry");
+    ServerSends(wire::EncodeListText(""));
+    Dlg().OnTimer(TIMER_UI_REFRESH);
+    EXPECT_EQ(window->heading->text(), "The list is empty.");
 }
 
 TEST_F(AdminDlgTest, SendDropsLeadingBlanksKeepsTrailingOnesAndEmptiesTheLine) {
@@ -64,4 +81,14 @@ TEST_F(AdminDlgTest, SendDropsLeadingBlanksKeepsTrailingOnesAndEmptiesTheLine) {
 
     Dlg().OnShutdown();
     EXPECT_EQ(server.ReceiveOfType(MSG_KILLSERVER), wire::EncodeKillServer());
+}
+
+TEST_F(AdminDlgTest, EnterInALoginFieldConnectsAndTheCommandLineTakesTheFocus) {
+    Dlg().show();
+    FillIn("127.0.0.1", QString::number(server.Port()));
+    QTest::keyClick(Dlg().m_hostEdit, Qt::Key_Return);
+    ASSERT_EQ(server.ReceiveOfType(MSG_LOGIN), wire::EncodeLogin("admin", "admin"));
+    server.Send(wire::EncodeWelcome({}));
+    ASSERT_TRUE(PollUntil([this] { return Dlg().m_bConnected; }));
+    EXPECT_EQ(Dlg().focusWidget(), Dlg().m_commandEdit);
 }

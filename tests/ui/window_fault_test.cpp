@@ -3,9 +3,9 @@
 #include <signal.h>
 
 #include "AdminDlgFixture.h"
+#include "engine/Timers.h"
 #include "tests/support/DemoServerProcess.h"
 #include "tests/support/ProcessStats.h"
-#include "engine/Timers.h"
 
 namespace {
 
@@ -20,7 +20,7 @@ TEST_F(AdminDlgTest, KilledServerEndsTheSessionOnTheEleventhSilentWatchdogTick) 
     Dlg().OnConnect();
     ASSERT_TRUE(PollUntil([this] { return Dlg().m_bConnected; }));
     Dlg().OnTimer(TIMER_UI_REFRESH);
-    ASSERT_EQ(Dlg().m_playerList->count(), 3);
+    ASSERT_EQ(Dlg().m_playerList->topLevelItemCount(), 3);
     ASSERT_TRUE(game.Signal(SIGKILL));
     ASSERT_EQ(game.WaitForExit(), 128 + SIGKILL);
 
@@ -88,7 +88,7 @@ TEST_F(RealTimeWindowTest, KilledServerTimesOutElevenToTwelveSecondsAfterItsLast
     Dlg().m_portEdit->setText(QString::number(fresh.Port()));
     Dlg().OnConnect();
     EXPECT_TRUE(RunEventLoopUntil(
-        [this] { return Dlg().m_bConnected && Dlg().m_playerList->count() == 3; }, 5s));
+        [this] { return Dlg().m_bConnected && Dlg().m_playerList->topLevelItemCount() == 3; }, 5s));
 }
 
 } // namespace

@@ -1,0 +1,126 @@
+// Kick and Ban reach the player whose row is selected at the click, whatever the order of the
+// table and whatever the roster did since the last redraw.
+#include "AdminDlgFixture.h"
+
+namespace {
+
+// Answers every Ban question as told and records what was asked.
+class QuestionAnswers {
+  public:
+    QuestionAnswers() {
+        previous = SetQuestionBoxHook([this](const std::string& text) {
+            asked.push_back(text);
+            return answer;
+        });
+    }
+    ~QuestionAnswers() { SetQuestionBoxHook(std::move(previous)); }
+
+    bool answer = true;
+    std::vector<std::string> asked;
+
+  private:
+    QuestionBoxHook previous;
+};
+
+struct KickCase {
+    const char* what;
+    int sortColumn; // clicked `sortClicks` times
+    int sortClicks;
+    int row; // selected, then the server's datagram arrives, then Kick
+    Bytes meanwhile;
+    std::optional<Bytes> sent;
+};
+
+class PlayerTableTest : public AdminDlgTest, public ::testing::WithParamInterface<KickCase> {
+  protected:
+    void ClickHeader(int column) {
+        QHeaderView* header = Dlg().m_playerList->header();
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                          QPoint(header->sectionViewportPosition(column) + 4, 4));
+    }
+    QuestionAnswers questions;
+};
+
+// Roster: Zed 9 (0), Bob 3 (25), Al 7 (-5), Bo 3 (0).
+const KickCase kKickCases[] = {
+    {"server order", -1, 0, 1, {}, wire::EncodeKick(3)},
+    {"name ascending", 0, 1, 0, {}, wire::EncodeKick(7)},
+    {"id descending", 1, 2, 0, {}, wire::EncodeKick(9)},
+    {"third click: server order", 2, 3, 2, {}, wire::EncodeKick(7)},
+    {"score changed: Zed moves to the end", -1, 0, 0, wire::EncodePlayerValue(9, 40),
+     wire::EncodeKick(9)},
+    {"score changed while sorted", 2, 1, 0, wire::EncodePlayerValue(7, 50), wire::EncodeKick(7)},
+    {"player left", -1, 0, 2, wire::EncodePlayerLeave(1, 7), std::nullopt},
+    {"duplicate id, the first one left", -1, 0, 3, wire::EncodePlayerLeave(1, 3),
+     wire::EncodeKick(3)},
+};
+
+} // namespace
+
+TEST_P(PlayerTableTest, KickTakesTheSelectedPlayerAtTheClick) {
+    LogIn({{9, 0, "Zed"}, {3, 25, "Bob"}, {7, -5, "Al"}});
+    ServerSends(wire::EncodePlayerJoin(3, "Bo"));
+    Dlg().OnTimer(TIMER_UI_REFRESH);
+    Dlg().show();
+    for (int i = 0; i < GetParam().sortClicks; ++i) {
+        ClickHeader(GetParam().sortColumn);
+    }
+    CPlayerTable* table = Dlg().m_playerList;
+    table->setCurrentItem(table->topLevelItem(GetParam().row));
+    if (!GetParam().meanwhile.empty()) {
+        ServerSends(GetParam().meanwhile); // the table is not redrawn before the click
+    }
+    Dlg().m_kickButton->click();
+    EXPECT_EQ(server.ReceiveOfType(MSG_KICK, std::chrono::milliseconds(200)), GetParam().sent)
+        << GetParam().what;
+}
+
+INSTANTIATE_TEST_SUITE_P(Orders, PlayerTableTest, ::testing::ValuesIn(kKickCases));
+
+TEST_F(PlayerTableTest, DuplicateIdsMapByNameToTheFirstMatchingRecord) {
+    CPlayerList roster;
+    roster.Add(3, "Bob");
+    roster.Add(3, "Bo");
+    roster.Add(3, "Bo");
+    EXPECT_EQ(RosterPosition(roster, PlayerKey{3, "Bo"}), 1);
+    EXPECT_EQ(RosterPosition(roster, PlayerKey{3, "Al"}), -1);
+}
+
+TEST_F(PlayerTableTest, BanAsksNamingThePlayerAndNoKeepsIt) {
+    LogIn({{9, 0, "Zed"}, {4, 0, "E\nve"}});
+    CPlayerTable* table = Dlg().m_playerList;
+    table->setCurrentItem(table->topLevelItem(1));
+    questions.answer = false;
+    Dlg().m_banButton->click();
+    EXPECT_TRUE(server.NothingWithin());
+    questions.answer = true;
+    Dlg().m_banButton->click();
+    EXPECT_EQ(server.ReceiveOfType(MSG_BAN), wire::EncodeBan(4));
+    EXPECT_EQ(questions.asked, (std::vector<std::string>{"Ban E\\nve (4)?", "Ban E\\nve (4)?"}));
+}
+
+TEST_F(PlayerTableTest, RowMenuCopiesTheIdAndKicks) {
+    LogIn({{9, 0, "Zed"}, {3, 25, "Bob"}});
+    Dlg().show();
+    CPlayerTable* table = Dlg().m_playerList;
+    const QPoint onBob = table->visualItemRect(table->topLevelItem(1)).center();
+    const auto choose = [&](const QString& action) {
+        QTimer::singleShot(0, [action] {
+            for (QWidget* window : QApplication::topLevelWidgets()) {
+                if (auto* menu = qobject_cast<QMenu*>(window); menu && menu->isVisible()) {
+                    for (QAction* item : menu->actions()) {
+                        if (item->text() == action) {
+                            menu->setActiveAction(item);
+                        }
+                    }
+                    QTest::keyClick(menu, Qt::Key_Return);
+                }
+            }
+        });
+        emit table->customContextMenuRequested(onBob);
+    };
+    choose("Copy &id");
+    EXPECT_EQ(QApplication::clipboard()->text(), "3");
+    choose("&Kick");
+    EXPECT_EQ(server.ReceiveOfType(MSG_KICK), wire::EncodeKick(3));
+}
