@@ -1,0 +1,108 @@
+// The command line's history and Tab completion, and the history file in the state folder.
+#include <random>
+#include <sys/stat.h>
+
+#include "AdminDlgFixture.h"
+#include "ui/HistoryFile.h"
+#include "ui/Preferences.h"
+#include "ui/TabCompletion.h"
+
+namespace {
+
+class CommandHistoryTest : public AdminDlgTest {
+  protected:
+    QString HistoryPath() const { return stateDir.filePath("vyr/history"); }
+    void Send(const QString& line) {
+        Dlg().m_commandEdit->setText(line);
+        Dlg().OnSend();
+    }
+    QString Key(Qt::Key key) {
+        QTest::keyClick(Dlg().m_commandEdit, key);
+        return Dlg().m_commandEdit->text();
+    }
+};
+
+} // namespace
+
+TEST_F(CommandHistoryTest, UpAndDownWalkTheSentCommandsWhichSurviveTheWindow) {
+    LogIn();
+    Send("/kick 3");
+    Send("  say hi");
+    Send("say hi");
+    Dlg().m_commandEdit->setText("half");
+    EXPECT_EQ(QStringList({Key(Qt::Key_Up), Key(Qt::Key_Up), Key(Qt::Key_Up), Key(Qt::Key_Down),
+                           Key(Qt::Key_Down)}),
+              QStringList({"say hi", "/kick 3", "/kick 3", "say hi", "half"}));
+    EXPECT_EQ(ReadFile(HistoryPath()), "/kick 3\nsay hi\n");
+    struct stat status {};
+    ASSERT_EQ(::stat(HistoryPath().toLocal8Bit().constData(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0600u);
+
+    dlg.reset();
+    EXPECT_EQ(Key(Qt::Key_Up), "say hi");
+}
+
+// The file's tail holds the newest commands; garbage before or among them costs only itself.
+TEST_F(CommandHistoryTest, AHugeGarbledFileLoadsItsValidTailAtOnce) {
+    QByteArray garbage(10 * 1024 * 1024, '\0');
+    std::generate(garbage.begin(), garbage.end(), std::mt19937(8));
+    for (int i = 0; i < 600; ++i) {
+        garbage += "/say " + QByteArray::number(i) + "\n\xff\xfe\x01\n";
+    }
+    MakePrivateDirectory(stateDir.filePath("vyr"));
+    WriteFile(HistoryPath(), garbage);
+    WriteFile(IniPath(), "[Remote Admin]\r\nUsername=bob\r\n");
+
+    QElapsedTimer loading;
+    loading.start();
+    const LoadedHistory loaded = LoadHistory(HistoryPath());
+    EXPECT_LT(loading.elapsed(), 2000);
+    EXPECT_EQ(loaded.commands.size(), MAX_HISTORY);
+    EXPECT_EQ(loaded.commands.last(), "/say 599");
+    EXPECT_EQ(Fields()[0], "bob");
+    EXPECT_TRUE(Log().contains("unreadable lines")) << Log().toStdString();
+}
+
+TEST(TabCompletion, CommandsComeFromTheHistoryAndOtherWordsFromTheRoster) {
+    const QStringList history = {"/kick 3", "/list", "/kick 9", "say /kill"};
+    const QStringList names = {"Bob", "bobby", "Al"};
+    const struct {
+        QString line;
+        QStringList words;
+    } cases[] = {
+        {"/k", {"/kick"}},
+        {"/", {"/kick", "/list"}},
+        {"/kick bo", {"Bob", "bobby"}},
+        {"say /ki", {}},
+        {"", {}},
+        {"hi a", {"Al"}},
+        {"/kick", {}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(CompletionsAt(c.line, c.line.size(), history, names).words, c.words)
+            << c.line.toStdString();
+    }
+}
+
+TEST_F(CommandHistoryTest, TabCompletesAndCyclesAndOtherwiseMovesTheFocus) {
+    LogIn({{3, 0, "Bob"}, {4, 0, "bobby"}});
+    Dlg().m_commandEdit->setText("/kick bo");
+    EXPECT_EQ(QStringList({Key(Qt::Key_Tab), Key(Qt::Key_Tab), Key(Qt::Key_Tab)}),
+              QStringList({"/kick Bob", "/kick bobby", "/kick Bob"}));
+    Dlg().show();
+    Dlg().m_commandEdit->setFocus();
+    Dlg().m_commandEdit->setText("nothing");
+    QTest::keyClick(Dlg().m_commandEdit, Qt::Key_Tab);
+    EXPECT_NE(Dlg().focusWidget(), Dlg().m_commandEdit);
+}
+
+TEST_F(CommandHistoryTest, AnUnwritableHistoryIsSaidOnceAndTheCommandsStillGo) {
+    ASSERT_TRUE(QDir().mkpath(HistoryPath())); // a folder where the file should be
+    LogIn();
+    Send("one");
+    Send("two");
+    EXPECT_EQ(server.ReceiveOfType(MSG_CHAT), wire::EncodeChat("one"));
+    EXPECT_EQ(server.ReceiveOfType(MSG_CHAT), wire::EncodeChat("two"));
+    EXPECT_EQ(Log().count("The command history cannot be saved"), 1) << Log().toStdString();
+    EXPECT_EQ(Key(Qt::Key_Up), "two");
+}
