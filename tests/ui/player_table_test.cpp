@@ -4,24 +4,6 @@
 
 namespace {
 
-// Answers every Ban question as told and records what was asked.
-class QuestionAnswers {
-  public:
-    QuestionAnswers() {
-        previous = SetQuestionBoxHook([this](const std::string& text) {
-            asked.push_back(text);
-            return answer;
-        });
-    }
-    ~QuestionAnswers() { SetQuestionBoxHook(std::move(previous)); }
-
-    bool answer = true;
-    std::vector<std::string> asked;
-
-  private:
-    QuestionBoxHook previous;
-};
-
 struct KickCase {
     const char* what;
     int sortColumn; // clicked `sortClicks` times
@@ -33,12 +15,20 @@ struct KickCase {
 
 class PlayerTableTest : public AdminDlgTest, public ::testing::WithParamInterface<KickCase> {
   protected:
+    PlayerTableTest() {
+        SetQuestionBoxHook([this](const std::string& text) {
+            asked.push_back(text);
+            return answer;
+        });
+    }
+    ~PlayerTableTest() override { SetQuestionBoxHook(nullptr); }
     void ClickHeader(int column) {
         QHeaderView* header = Dlg().m_playerList->header();
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
                           QPoint(header->sectionViewportPosition(column) + 4, 4));
     }
-    QuestionAnswers questions;
+    bool answer = true; // to every Ban question
+    std::vector<std::string> asked;
 };
 
 // Roster: Zed 9 (0), Bob 3 (25), Al 7 (-5), Bo 3 (0).
@@ -90,37 +80,30 @@ TEST_F(PlayerTableTest, BanAsksNamingThePlayerAndNoKeepsIt) {
     LogIn({{9, 0, "Zed"}, {4, 0, "E\nve"}});
     CPlayerTable* table = Dlg().m_playerList;
     table->setCurrentItem(table->topLevelItem(1));
-    questions.answer = false;
+    answer = false;
     Dlg().m_banButton->click();
     EXPECT_TRUE(server.NothingWithin());
-    questions.answer = true;
+    answer = true;
     Dlg().m_banButton->click();
     EXPECT_EQ(server.ReceiveOfType(MSG_BAN), wire::EncodeBan(4));
-    EXPECT_EQ(questions.asked, (std::vector<std::string>{"Ban E\\nve (4)?", "Ban E\\nve (4)?"}));
+    EXPECT_EQ(asked, (std::vector<std::string>{"Ban E\\nve (4)?", "Ban E\\nve (4)?"}));
 }
 
 TEST_F(PlayerTableTest, RowMenuCopiesTheIdAndKicks) {
     LogIn({{9, 0, "Zed"}, {3, 25, "Bob"}});
     Dlg().show();
     CPlayerTable* table = Dlg().m_playerList;
-    const QPoint onBob = table->visualItemRect(table->topLevelItem(1)).center();
-    const auto choose = [&](const QString& action) {
-        QTimer::singleShot(0, [action] {
-            for (QWidget* window : QApplication::topLevelWidgets()) {
-                if (auto* menu = qobject_cast<QMenu*>(window); menu && menu->isVisible()) {
-                    for (QAction* item : menu->actions()) {
-                        if (item->text() == action) {
-                            menu->setActiveAction(item);
-                        }
-                    }
-                    QTest::keyClick(menu, Qt::Key_Return);
-                }
-            }
+    const auto choose = [table](int action) { // Kick, Ban, Copy name, Copy id
+        QTimer::singleShot(0, [table, action] {
+            QMenu* menu = table->findChild<QMenu*>();
+            menu->setActiveAction(menu->actions()[action]);
+            QTest::keyClick(menu, Qt::Key_Return);
         });
-        emit table->customContextMenuRequested(onBob);
+        emit table->customContextMenuRequested(
+            table->visualItemRect(table->topLevelItem(1)).center());
     };
-    choose("Copy &id");
+    choose(3);
     EXPECT_EQ(QApplication::clipboard()->text(), "3");
-    choose("&Kick");
+    choose(0);
     EXPECT_EQ(server.ReceiveOfType(MSG_KICK), wire::EncodeKick(3));
 }
