@@ -1,20 +1,29 @@
 #include "cli/InteractivePrompt.h"
 
-#include <editline/readline.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 namespace {
 
 constexpr char PROMPT[] = "vyr> ";
 constexpr int HISTORY_LINES = 1000;
+constexpr char CTRL_D = 4;
 
 InteractivePrompt* active = nullptr;
-std::vector<std::string> matchPool; // the candidates of the completion in progress
+
+const char* PromptText(EditLine*) {
+    return PROMPT;
+}
+
+unsigned char CompleteKey(EditLine*, int) {
+    return active != nullptr ? active->Complete() : CC_ERROR;
+}
 
 void WriteAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
@@ -60,36 +69,63 @@ InteractivePrompt::InteractivePrompt(std::string historyPath, LineHandler onLine
 }
 
 InteractivePrompt::~InteractivePrompt() {
-    if (started) {
-        rl_callback_handler_remove();
-        if (!historyPath.empty() && MakeParentFolders(historyPath)) {
-            // Created private before libedit writes into it; an existing file is made private.
-            const int fd = open(historyPath.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
-            if (fd >= 0) {
-                fchmod(fd, 0600);
-                close(fd);
-                write_history(historyPath.c_str());
-                history_truncate_file(historyPath.c_str(), HISTORY_LINES);
-            }
-        }
+    if (editor != nullptr) {
+        el_end(editor); // puts the terminal back
+        WriteAll(STDOUT_FILENO, "\r\x1b[K");
+        SaveHistory();
+        history_end(historyList);
     }
     active = nullptr;
 }
 
 void InteractivePrompt::Start() {
-    rl_readline_name = "vyr-cli";
-    rl_attempted_completion_function = &InteractivePrompt::Complete;
-    using_history();
-    stifle_history(HISTORY_LINES);
+    HistEvent event;
+    historyList = history_init();
+    history(historyList, &event, H_SETSIZE, HISTORY_LINES);
     if (!historyPath.empty()) {
-        read_history(historyPath.c_str());
+        history(historyList, &event, H_LOAD, historyPath.c_str());
     }
-    rl_callback_handler_install(PROMPT, &InteractivePrompt::LineCallback);
-    started = true;
+    editor = el_init("vyr-cli", stdin, stdout, stderr);
+    el_set(editor, EL_EDITOR, "emacs");
+    el_set(editor, EL_PROMPT, &PromptText);
+    el_set(editor, EL_HIST, history, historyList);
+    el_set(editor, EL_UNBUFFERED, 1);
+    el_set(editor, EL_ADDFN, "vyr-complete", "Complete a player name or local command",
+           &CompleteKey);
+    el_set(editor, EL_BIND, "^I", "vyr-complete", nullptr);
+    el_set(editor, EL_REFRESH);
 }
 
+// In unbuffered mode every key returns the line so far; a line ends with its newline.
 void InteractivePrompt::OnReadable() {
-    rl_callback_read_char();
+    int count = 0;
+    const char* typed = el_gets(editor, &count);
+    if (typed == nullptr || count <= 0) {
+        onLine(std::nullopt); // stdin closed
+        return;
+    }
+    if (count == 1 && typed[0] == CTRL_D) {
+        ClearLine();
+        onLine(std::nullopt);
+        return;
+    }
+    if (typed[count - 1] != '\n') {
+        return;
+    }
+    std::string line(typed, static_cast<std::size_t>(count - 1));
+    ClearLine(); // libedit leaves a finished line in its buffer in this mode
+    if (!line.empty()) {
+        HistEvent event;
+        history(historyList, &event, H_ENTER, line.c_str());
+    }
+    onLine(std::move(line));
+    el_set(editor, EL_REFRESH);
+}
+
+void InteractivePrompt::ClearLine() {
+    const LineInfo* line = el_line(editor);
+    el_cursor(editor, static_cast<int>(line->lastchar - line->cursor));
+    el_deletestr(editor, static_cast<int>(line->lastchar - line->buffer));
 }
 
 void InteractivePrompt::PrintAbove(std::string_view out, std::string_view err) {
@@ -97,48 +133,57 @@ void InteractivePrompt::PrintAbove(std::string_view out, std::string_view err) {
     WriteAll(STDOUT_FILENO, "\r\x1b[K");
     WriteAll(STDOUT_FILENO, out);
     WriteAll(STDERR_FILENO, err);
-    rl_forced_update_display();
+    el_set(editor, EL_REFRESH);
 }
 
-void InteractivePrompt::LineCallback(char* line) {
-    std::optional<std::string> text;
-    if (line != nullptr) {
-        text = line;
-        if (line[0] != '\0') {
-            add_history(line);
-        }
-        std::free(line);
+// Completes the word before the cursor: a local command at the start of the line, else a player
+// name. Several candidates: their common start, or the list of them.
+unsigned char InteractivePrompt::Complete() {
+    const LineInfo* line = el_line(editor);
+    const std::string before(line->buffer, line->cursor);
+    const std::size_t start = before.find_last_of(' ') + 1; // npos + 1 == 0
+    const std::string word = before.substr(start);
+    std::vector<std::string> pool = candidates();
+    if (start == 0 && !word.empty() && word[0] == ':') {
+        pool = {":players", ":kick", ":ban", ":shutdown", ":help", ":quit"};
     }
-    if (active != nullptr) {
-        active->onLine(std::move(text));
+    std::vector<std::string> matches;
+    std::copy_if(pool.begin(), pool.end(), std::back_inserter(matches),
+                 [&word](const std::string& c) { return c.compare(0, word.size(), word) == 0; });
+    if (matches.empty()) {
+        return CC_REFRESH_BEEP;
     }
+    std::string common = matches[0];
+    for (const std::string& m : matches) {
+        common.resize(std::mismatch(common.begin(), common.end(), m.begin(), m.end()).first -
+                      common.begin());
+    }
+    if (matches.size() == 1) {
+        common += ' ';
+    }
+    if (common.size() > word.size()) {
+        el_insertstr(editor, common.substr(word.size()).c_str());
+        return CC_REFRESH;
+    }
+    std::string list = "\r\n";
+    for (const std::string& m : matches) {
+        list += m + "  ";
+    }
+    WriteAll(STDOUT_FILENO, list + "\r\n");
+    return CC_REDISPLAY;
 }
 
-char** InteractivePrompt::Complete(const char* text, int, int) {
-    rl_attempted_completion_over = 1; // never fall back to file names
-    matchPool.clear();
-    if (active != nullptr) {
-        const bool local = text[0] == ':';
-        if (local) {
-            matchPool = {":players", ":kick", ":ban", ":shutdown", ":help", ":quit"};
-        } else {
-            matchPool = active->candidates();
-        }
+void InteractivePrompt::SaveHistory() {
+    if (historyPath.empty() || !MakeParentFolders(historyPath)) {
+        return;
     }
-    return rl_completion_matches(text, &InteractivePrompt::NextCandidate);
-}
-
-char* InteractivePrompt::NextCandidate(const char* text, int state) {
-    static std::size_t next = 0;
-    if (state == 0) {
-        next = 0;
+    // Created private before libedit writes into it; an existing file is made private.
+    const int fd = open(historyPath.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        return;
     }
-    const std::size_t length = std::strlen(text);
-    while (next < matchPool.size()) {
-        const std::string& candidate = matchPool[next++];
-        if (candidate.compare(0, length, text) == 0) {
-            return strdup(candidate.c_str());
-        }
-    }
-    return nullptr;
+    fchmod(fd, 0600);
+    close(fd);
+    HistEvent event;
+    history(historyList, &event, H_SAVE, historyPath.c_str());
 }

@@ -1,7 +1,9 @@
 #pragma once
-// The interactive prompt: libedit's line editor in callback mode, so the poll() loop keeps
-// running while a line is being typed. Output printed meanwhile appears above the prompt and the
-// half-typed line is drawn again below it. History persists in one private file.
+// The interactive prompt: libedit's line editor fed one key at a time (its unbuffered mode), so
+// the poll() loop keeps running while a line is being typed. Output printed meanwhile appears above
+// the prompt and the half-typed line is drawn again below it. History persists in one private file.
+
+#include <histedit.h>
 
 #include <functional>
 #include <optional>
@@ -14,7 +16,7 @@ class InteractivePrompt {
     using LineHandler = std::function<void(std::optional<std::string> line)>; // none: Ctrl+D
     using CompletionSource = std::function<std::vector<std::string>()>;
 
-    // Only one prompt exists at a time: libedit's callbacks are global.
+    // Only one prompt exists at a time: libedit's key functions cannot carry a context.
     InteractivePrompt(std::string historyPath, LineHandler onLine, CompletionSource candidates);
     ~InteractivePrompt(); // puts the terminal back and saves the history
     InteractivePrompt(const InteractivePrompt&) = delete;
@@ -24,11 +26,14 @@ class InteractivePrompt {
     void OnReadable(); // stdin has input
     void PrintAbove(std::string_view out, std::string_view err);
 
-  private:
-    static void LineCallback(char* line);
-    static char** Complete(const char* text, int start, int end);
-    static char* NextCandidate(const char* text, int state);
+    unsigned char Complete(); // the Tab key
 
+  private:
+    void ClearLine();
+    void SaveHistory();
+
+    EditLine* editor = nullptr;
+    History* historyList = nullptr;
     std::string historyPath;
     LineHandler onLine;
     CompletionSource candidates;
