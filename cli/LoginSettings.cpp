@@ -39,10 +39,15 @@ std::optional<std::string> PromptWithoutEcho(const char* prompt) {
     quiet.c_lflag |= ECHONL;
     std::cerr << prompt << std::flush;
     tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+    // Byte by byte: whatever follows the line stays unread for the prompt that comes next.
     std::string line;
-    const bool read = static_cast<bool>(std::getline(std::cin, line));
+    char c = 0;
+    ssize_t n = 0;
+    while ((n = read(STDIN_FILENO, &c, 1)) == 1 && c != '\n' && line.size() < MAX_PASSWORD_FILE) {
+        line += c;
+    }
     tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
-    if (!read) {
+    if (n != 1) {
         return std::nullopt;
     }
     return line;

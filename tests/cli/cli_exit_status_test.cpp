@@ -2,6 +2,7 @@
 // fake one on loopback.
 
 #include <chrono>
+#include <regex>
 
 #include "engine/Protocol.h"
 #include "tests/cli/CliFixture.h"
@@ -52,6 +53,24 @@ TEST_F(CliTest, ExitStatusTellsWhatHappened) {
         EXPECT_EQ(RunCli(cli), c.status) << c.what << "\n" << cli.err;
         EXPECT_NE(cli.err.find(c.stderrHolds), std::string::npos) << c.what << "\n" << cli.err;
         EXPECT_LT(std::chrono::steady_clock::now() - start, 8s) << c.what;
+    }
+}
+
+TEST_F(CliTest, TextOptionsShapeTheLines) {
+    StartServer();
+    const std::string answer = "<Unknown command: /nosuch>\n";
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {To({"-w", "0.2", "/nosuch"}),
+         "Connecting...\nConnected.\n" + answer + "Disconnected: Client disconnected.\n"},
+        {To({"-q", "-w", "0.2", "-c", "/nosuch"}), answer},
+        {To({"-t", "-q", "--wait=0.2", "--command=/nosuch"}),
+         R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d <Unknown command: /nosuch>\n)"},
+        {{"--version"}, R"(vyr-cli \d+\.\d+\.\d+\.\d+\n)"},
+    };
+    for (const auto& [args, expected] : cases) {
+        CliProcess cli(home, args);
+        RunCli(cli);
+        EXPECT_TRUE(std::regex_match(cli.out, std::regex(expected))) << cli.out;
     }
 }
 

@@ -86,6 +86,8 @@ TEST_F(CliTest, HistoryOutlivesTheRunAndTabCompletes) {
     {
         PtyCli first(home, To());
         ASSERT_TRUE(first.WaitFor("vyr> ")) << first.screen;
+        EXPECT_NE(first.screen.find("\x1b[38;2;0;51;153mConnected."), std::string::npos)
+            << "the window's blue on a terminal";
         first.Type(":pla\t\r"); // completes to :players
         EXPECT_TRUE(first.WaitFor("VALUE  NAME")) << first.screen;
         first.Type("remember me\r");
@@ -130,6 +132,7 @@ TEST_F(CliTest, EventAboveTheHalfTypedLine) {
     EXPECT_TRUE(cli.WaitFor("<half typed>")) << cli.screen;
     cli.Type(":quit\r");
     EXPECT_EQ(cli.Exit(), 0);
+    EXPECT_EQ(cli.screen.find("\x1b[38;2"), std::string::npos) << "--no-color";
 }
 
 } // namespace
