@@ -14,8 +14,7 @@ class BenchClient {
 
     // Hands one whole datagram to the client, as its poll does.
     void Handle(const Bytes& datagram) {
-        client.HandleMessage(static_cast<std::int8_t>(datagram[0]), datagram.data() + 1,
-                             static_cast<int>(datagram.size()));
+        client.HandleDatagram(wire::ByteView{datagram.data(), datagram.size()});
     }
 
     LoopbackUdp server;

@@ -13,6 +13,7 @@
 #include "bench/LoopbackUdp.h"
 #include "bench/SocketStats.h"
 #include "engine/AdminClient.h"
+#include "engine/Timers.h"
 
 namespace {
 

@@ -12,6 +12,7 @@
 #include "bench/BenchCounters.h"
 #include "bench/BenchRoster.h"
 #include "bench/WindowHarness.h"
+#include "engine/Timers.h"
 
 namespace {
 

@@ -22,6 +22,7 @@
 
 #include "bench/DemoServerChild.h"
 #include "bench/WindowHarness.h"
+#include "engine/Timers.h"
 
 namespace {
 

@@ -19,6 +19,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// The longest console line, in characters: as much as the window's command line takes.
+constexpr std::size_t MAX_COMMAND = 128;
 // How long a kick, ban or shutdown request may go unanswered.
 constexpr std::chrono::milliseconds ANSWER_TIMEOUT(CONNECT_TIMEOUT_MS);
 // The server takes a shutdown as confirmed at the second request; a "too late" answer starts

@@ -2,6 +2,9 @@
 
 #include <utility>
 
+#include "engine/ClientTexts.h"
+#include "engine/PrintableText.h"
+#include "engine/Timers.h"
 #include "platform/MessageBox.h"
 
 namespace {
@@ -17,16 +20,14 @@ CPlayerList& SharedRoster() {
     return roster;
 }
 
-const char* const TIMED_OUT = "Connection timed out.";
-
-const char* LeaveText(std::uint8_t reason) {
+EventType LeaveType(std::uint8_t reason) {
     switch (reason) {
     case LEAVE_KICKED:
-        return " has been kicked from the game.";
+        return EventType::Kick;
     case LEAVE_TIMED_OUT:
-        return " timed out.";
+        return EventType::Timeout;
     default:
-        return " has left the game.";
+        return EventType::Leave;
     }
 }
 
@@ -61,7 +62,10 @@ void ShowBox(const std::string& text) {
 
 } // namespace
 
-CAdminClient::CAdminClient() : link(&SharedLink()), roster(&SharedRoster()) {}
+CAdminClient::CAdminClient() : CAdminClient(SharedLink(), SharedRoster()) {}
+
+CAdminClient::CAdminClient(CAdminSocket& link, CPlayerList& roster)
+    : link(&link), roster(&roster) {}
 
 CAdminClient::~CAdminClient() {
     if (loggedIn) {
@@ -95,7 +99,7 @@ void CAdminClient::OnTimer(unsigned timerId) {
     case TIMER_CONNECT_TIMEOUT:
         if (!loggedIn && loginPending) {
             reasonPending = true;
-            reason = TIMED_OUT;
+            reason = texts::TIMED_OUT;
             Disconnect();
         }
         break;
@@ -122,7 +126,7 @@ void CAdminClient::Poll() {
         if (n <= 0) {
             return;
         }
-        HandleMessage(static_cast<std::int8_t>(buffer[0]), buffer + 1, n);
+        HandleDatagram(wire::ByteView{buffer, static_cast<std::size_t>(n)});
     }
 }
 
@@ -130,7 +134,7 @@ void CAdminClient::Watchdog() {
     missedTicks = heardFromServer ? 0 : missedTicks + 1;
     heardFromServer = false;
     if (missedTicks > WATCHDOG_SILENT_TICKS) {
-        reason = TIMED_OUT;
+        reason = texts::TIMED_OUT;
         Disconnect();
     }
 }
@@ -167,12 +171,32 @@ void CAdminClient::QueueLog(std::string text, COLORREF colour) {
     logPending = true;
 }
 
+void CAdminClient::Emit(ClientEvent event) {
+    if (onEvent) {
+        onEvent(event);
+    }
+}
+
+void CAdminClient::QueueEvent(ClientEvent event) {
+    QueueLog(event.text, event.colour);
+    Emit(std::move(event));
+}
+
 void CAdminClient::SendBytes(const Bytes& datagram) {
     link->Send(datagram.data(), static_cast<int>(datagram.size()));
 }
 
+// The name as a log line shows it: printable, and "Player #<id>" when no player has the id.
 std::string CAdminClient::NameOf(std::uint8_t id) const {
-    return roster->NameById(id).value_or("Player #" + std::to_string(id));
+    return Printable(roster->NameById(id).value_or("Player #" + std::to_string(id)));
+}
+
+void CAdminClient::HandleDatagram(wire::ByteView datagram) {
+    if (datagram.data == nullptr || datagram.size == 0) {
+        return;
+    }
+    HandleMessage(static_cast<std::int8_t>(datagram.data[0]), datagram.data + 1,
+                  static_cast<int>(datagram.size));
 }
 
 void CAdminClient::HandleMessage(std::int8_t type, const std::uint8_t* payload, int length) {
@@ -194,11 +218,19 @@ void CAdminClient::HandleMessage(std::int8_t type, const std::uint8_t* payload, 
         loggedIn = true;
         break;
     case MSG_CHAT:
-        if (const auto chat = wire::DecodeChat(view)) {
-            std::string line = chat->kind == CHAT_KIND_SERVER
-                                   ? "<" + chat->text + ">"
-                                   : NameOf(chat->sender) + ": " + chat->text;
-            QueueLog(std::move(line), ChatColour(chat->kind));
+        if (auto chat = wire::DecodeChat(view)) {
+            ClientEvent event{EventType::Chat};
+            event.id = chat->sender;
+            event.code = chat->kind;
+            event.colour = ChatColour(chat->kind);
+            if (chat->kind == CHAT_KIND_SERVER) {
+                event.text = "<" + Printable(chat->text) + ">";
+            } else {
+                event.name = roster->NameById(chat->sender).value_or(std::string());
+                event.text = NameOf(chat->sender) + ": " + Printable(chat->text);
+            }
+            event.message = std::move(chat->text);
+            QueueEvent(std::move(event));
         }
         break;
     case MSG_PING:
@@ -206,66 +238,103 @@ void CAdminClient::HandleMessage(std::int8_t type, const std::uint8_t* payload, 
         break;
     case MSG_REFUSED:
         if (const auto code = wire::DecodeRefused(view)) {
-            const wire::Refusal refusal = wire::RefusalFor(*code);
-            // The box runs nested ticks; nothing read from the datagram is used after it.
-            if (!refusal.box.empty()) {
-                ShowBox(std::string(refusal.box));
-            }
+            // The attempt ends before the box opens: the box runs nested ticks, and they must
+            // find the connection over with its true reason, not time it out meanwhile.
+            const texts::Refusal refusal = texts::RefusalFor(*code);
             reason = std::string(refusal.reason);
             reasonPending = true;
             Disconnect();
+            ClientEvent event{EventType::Refused};
+            event.code = *code;
+            event.message = reason;
+            Emit(std::move(event));
+            if (!refusal.box.empty()) {
+                ShowBox(std::string(refusal.box));
+            }
         }
         break;
     case MSG_PLAYER_JOIN:
-        if (const auto join = wire::DecodePlayerJoin(view)) {
+        if (auto join = wire::DecodePlayerJoin(view)) {
             if (roster->GetCount() < MAX_ROSTER) {
                 roster->Add(join->id, join->name);
                 listDirty = true;
             }
-            QueueLog(NameOf(join->id) + " has joined the game.", COLOUR_GREEN);
+            ClientEvent event{EventType::Join, NameOf(join->id) + " has joined the game.",
+                              COLOUR_GREEN, join->id};
+            event.name = join->name.substr(0, MAX_NAME);
+            QueueEvent(std::move(event));
         }
         break;
     case MSG_PLAYER_LEAVE:
         if (const auto leave = wire::DecodePlayerLeave(view)) {
-            QueueLog(NameOf(leave->id) + LeaveText(leave->reason), COLOUR_GREEN);
+            ClientEvent event{LeaveType(leave->reason),
+                              NameOf(leave->id) + std::string(texts::LeaveText(leave->reason)),
+                              COLOUR_GREEN, leave->id};
+            event.name = roster->NameById(leave->id).value_or(std::string());
+            event.code = leave->reason;
             roster->RemoveById(leave->id);
             listDirty = true;
+            QueueEvent(std::move(event));
         }
         break;
     case MSG_DEATH:
         if (const auto death = wire::DecodeDeath(view)) {
-            std::string line;
-            if (!roster->NameById(death->killer)) {
-                line = NameOf(death->victim) + " died.";
-            } else if (death->killer == death->victim) {
-                line = NameOf(death->victim) + " killed himself.";
+            ClientEvent event{EventType::Death};
+            event.colour = COLOUR_RED;
+            event.id = death->victim;
+            event.name = roster->NameById(death->victim).value_or(std::string());
+            if (const auto killer = roster->NameById(death->killer); !killer) {
+                event.text = NameOf(death->victim) + " died.";
             } else {
-                line = NameOf(death->killer) + " killed " + NameOf(death->victim) + ".";
+                event.hasOther = true;
+                event.otherId = death->killer;
+                event.otherName = *killer;
+                event.text = death->killer == death->victim
+                                 ? NameOf(death->victim) + " killed himself."
+                                 : NameOf(death->killer) + " killed " + NameOf(death->victim) + ".";
             }
-            QueueLog(std::move(line), COLOUR_RED);
+            QueueEvent(std::move(event));
         }
         break;
     case MSG_PLAYER_VALUE:
         if (const auto update = wire::DecodePlayerValue(view)) {
             roster->SetValue(update->id, update->value);
             listDirty = true;
+            ClientEvent event{EventType::Value};
+            event.id = update->id;
+            event.name = roster->NameById(update->id).value_or(std::string());
+            event.value = update->value;
+            Emit(std::move(event));
         }
         break;
     case MSG_REMOVE_IP_RESULT:
-        if (wire::DecodeRemoveIpResult(view) == std::uint8_t{0}) {
-            ShowBox("IP could not be removed.");
+        if (const auto result = wire::DecodeRemoveIpResult(view)) {
+            ClientEvent event{EventType::RemoveIp};
+            event.code = *result;
+            Emit(std::move(event));
+            if (*result == 0) {
+                ShowBox(std::string(texts::REMOVE_IP_FAILED));
+            }
         }
         break;
     case MSG_LIST_TEXT:
         listText = wire::DecodeListText(view);
         listTextLength = length;
+        if (onEvent) {
+            ClientEvent event{EventType::List};
+            event.entries = wire::SplitListText(listText);
+            Emit(std::move(event));
+        }
         break;
     case MSG_KILLSERVER:
         if (const auto status = wire::DecodeKillServerStatus(view)) {
-            const auto text = wire::KillServerText(*status);
-            QueueLog(text ? std::string(*text)
-                          : "KILLSERVER: Unknown status " + std::to_string(*status) + ".",
-                     COLOUR_DARK_RED);
+            const auto text = texts::KillServerText(*status);
+            ClientEvent event{EventType::Shutdown,
+                              text ? std::string(*text)
+                                   : "KILLSERVER: Unknown status " + std::to_string(*status) + ".",
+                              COLOUR_DARK_RED};
+            event.code = *status;
+            QueueEvent(std::move(event));
         }
         break;
     default:

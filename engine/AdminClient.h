@@ -4,24 +4,22 @@
 // It has no timer of its own; the window hands it every tick through OnTimer.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
-#include "AdminSocket.h"
-#include "PlayerList.h"
-#include "Protocol.h"
-
-// One text for the status log, in its own colour.
-struct LogEntry {
-    std::string text;
-    COLORREF colour = COLOUR_BLACK;
-    bool operator==(const LogEntry& o) const { return text == o.text && colour == o.colour; }
-};
+#include "engine/AdminSocket.h"
+#include "engine/ClientEvent.h"
+#include "engine/LogColours.h"
+#include "engine/PlayerList.h"
+#include "engine/Protocol.h"
 
 class CAdminClient {
-public:
+  public:
     // The first client creates the process-wide link and roster; later ones share them.
     CAdminClient();
+    // A client on a link and roster of its own (tests, benchmarks); both must outlive it.
+    CAdminClient(CAdminSocket& link, CPlayerList& roster);
     ~CAdminClient(); // disconnects first when logged in
     CAdminClient(const CAdminClient&) = delete;
 
@@ -45,6 +43,9 @@ public:
     std::vector<LogEntry> logEntries; // in the order queued
     std::string listText;             // the list text of the last MSG_LIST_TEXT
 
+    // Told of every server event as it is handled, before any box it opens; may stay empty.
+    std::function<void(const ClientEvent&)> onEvent;
+
     // True when the link opened and the login request was sent.
     bool Connect(const char* host, int port, const char* user, const char* password);
     void Disconnect();
@@ -57,14 +58,19 @@ public:
     // The window's side of the log mailbox: every waiting entry, in order; clears logPending.
     std::vector<LogEntry> TakeLog();
 
+    // One whole datagram, type byte included, as the poll hands it on.
+    void HandleDatagram(wire::ByteView datagram);
+
     // The client's own steps, public so that tests and the fuzzer can drive them.
     void HandleMessage(std::int8_t type, const std::uint8_t* payload, int length);
     void ParsePlayerBlock(const std::uint8_t* block, int length);
     void QueueLog(std::string text, COLORREF colour);
 
-private:
+  private:
     void Poll();
     void Watchdog();
     void SendBytes(const Bytes& datagram);
     std::string NameOf(std::uint8_t id) const; // "Player #<id>" when no player has the id
+    void Emit(ClientEvent event);
+    void QueueEvent(ClientEvent event); // logs the event's text, then tells onEvent
 };

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "Protocol.h"
+#include "engine/Protocol.h"
 
 struct PlayerInfo {
     std::uint8_t id = 0;
@@ -35,6 +35,13 @@ public:
     void RemoveById(std::uint8_t id);
     void RemoveAll();
     int GetCount() const { return count; }
+
+    // Calls `visit` with every record in roster order, in one walk of the chain.
+    template <typename Visit> void ForEach(Visit&& visit) const {
+        for (const Node* node = first; node != nullptr; node = node->next) {
+            visit(node->info);
+        }
+    }
 
     // Node memory held, in blocks of BLOCK_SIZE (0 whenever the roster is empty).
     int AllocatedBlocks() const { return static_cast<int>(blocks.size()); }

@@ -60,7 +60,7 @@ std::int16_t ReadInt16(const std::uint8_t* twoBytes) {
 Bytes EncodeLogin(std::string_view user, std::string_view password) {
     Bytes out;
     out.reserve(user.size() + password.size() + 4);
-    out.push_back(static_cast<std::uint8_t>(MSG_LOGIN));
+    out.push_back(MSG_LOGIN);
     out.push_back(LOGIN_CONSTANT);
     AppendText(out, user);
     out.push_back(static_cast<std::uint8_t>(LOGIN_SEPARATOR));
@@ -69,25 +69,25 @@ Bytes EncodeLogin(std::string_view user, std::string_view password) {
     return out;
 }
 
-Bytes EncodeQuit() { return Bytes{static_cast<std::uint8_t>(MSG_QUIT), 0}; }
+Bytes EncodeQuit() { return Bytes{MSG_QUIT, 0}; }
 
 Bytes EncodeChat(std::string_view text) {
-    return HeaderTextNul({static_cast<std::uint8_t>(MSG_CHAT), CHAT_KIND_SERVER}, text);
+    return HeaderTextNul({MSG_CHAT, CHAT_KIND_SERVER}, text);
 }
 
-Bytes EncodePong() { return Bytes{static_cast<std::uint8_t>(MSG_PONG)}; }
+Bytes EncodePong() { return Bytes{MSG_PONG}; }
 
-Bytes EncodeKick(std::uint8_t id) { return Bytes{static_cast<std::uint8_t>(MSG_KICK), id}; }
+Bytes EncodeKick(std::uint8_t id) { return Bytes{MSG_KICK, id}; }
 
-Bytes EncodeBan(std::uint8_t id) { return Bytes{static_cast<std::uint8_t>(MSG_BAN), id}; }
+Bytes EncodeBan(std::uint8_t id) { return Bytes{MSG_BAN, id}; }
 
-Bytes EncodeKillServer() { return Bytes{static_cast<std::uint8_t>(MSG_KILLSERVER)}; }
+Bytes EncodeKillServer() { return Bytes{MSG_KILLSERVER}; }
 
 // --- server -> client ---
 
 Bytes EncodeWelcome(const std::vector<PlayerEntry>& players) {
     Bytes out(WELCOME_BLOCK_OFFSET, 0);
-    out[0] = static_cast<std::uint8_t>(MSG_WELCOME);
+    out[0] = MSG_WELCOME;
     for (const PlayerEntry& p : players) {
         out.push_back(p.id);
         AppendInt16(out, p.value);
@@ -98,48 +98,48 @@ Bytes EncodeWelcome(const std::vector<PlayerEntry>& players) {
 }
 
 Bytes EncodeServerChat(std::uint8_t sender, std::uint8_t kind, std::string_view text) {
-    return HeaderTextNul({static_cast<std::uint8_t>(MSG_CHAT), sender, kind}, text);
+    return HeaderTextNul({MSG_CHAT, sender, kind}, text);
 }
 
-Bytes EncodePing() { return Bytes{static_cast<std::uint8_t>(MSG_PING)}; }
+Bytes EncodePing() { return Bytes{MSG_PING}; }
 
 Bytes EncodeRefused(std::uint8_t code) {
-    return Bytes{static_cast<std::uint8_t>(MSG_REFUSED), code};
+    return Bytes{MSG_REFUSED, code};
 }
 
 Bytes EncodePlayerJoin(std::uint8_t id, std::string_view name) {
     // The name runs to the datagram's end: no terminator.
-    Bytes out{static_cast<std::uint8_t>(MSG_PLAYER_JOIN), id};
+    Bytes out{MSG_PLAYER_JOIN, id};
     AppendText(out, name);
     return out;
 }
 
 Bytes EncodePlayerLeave(std::uint8_t reason, std::uint8_t id) {
-    return Bytes{static_cast<std::uint8_t>(MSG_PLAYER_LEAVE), reason, id};
+    return Bytes{MSG_PLAYER_LEAVE, reason, id};
 }
 
 Bytes EncodeDeath(std::uint8_t victim, std::uint8_t killer) {
-    return Bytes{static_cast<std::uint8_t>(MSG_DEATH), victim, killer};
+    return Bytes{MSG_DEATH, victim, killer};
 }
 
 Bytes EncodePlayerValue(std::uint8_t id, std::int16_t value) {
-    Bytes out{static_cast<std::uint8_t>(MSG_PLAYER_VALUE), id};
+    Bytes out{MSG_PLAYER_VALUE, id};
     AppendInt16(out, value);
     return out;
 }
 
 Bytes EncodeRemoveIpResult(std::uint8_t result) {
-    return Bytes{static_cast<std::uint8_t>(MSG_REMOVE_IP_RESULT), result};
+    return Bytes{MSG_REMOVE_IP_RESULT, result};
 }
 
 Bytes EncodeListText(std::string_view text) {
-    Bytes out{static_cast<std::uint8_t>(MSG_LIST_TEXT)};
+    Bytes out{MSG_LIST_TEXT};
     AppendText(out, text);
     return out;
 }
 
 Bytes EncodeKillServerStatus(std::int8_t status) {
-    return Bytes{static_cast<std::uint8_t>(MSG_KILLSERVER), static_cast<std::uint8_t>(status)};
+    return Bytes{MSG_KILLSERVER, static_cast<std::uint8_t>(status)};
 }
 
 // --- server -> client decoders ---
@@ -282,40 +282,6 @@ std::optional<std::string> DecodeClientChat(ByteView payload) {
         return std::nullopt;
     }
     return TextUntilNul(Tail(payload, 1));
-}
-
-Refusal RefusalFor(std::uint8_t code) {
-    switch (code) {
-    case 0:
-        return {"Another player is using this nick.", "Nick already in use."};
-    case 1:
-        return {"Your address is banned from the server.", "Address is banned."};
-    case 2:
-        return {"Another player is already connected from this IP.", "IP Already connected."};
-    case 4:
-        return {"Invalid username or password.", "Invalid username or password."};
-    case 5:
-        return {"Disconnected: server shutdown.", "Server shutdown."};
-    case 6:
-        return {"Disconnected: Incompatible version.", "Incompatible version."};
-    default: // 3 and 7..255
-        return {"", "Server refused connection."};
-    }
-}
-
-std::optional<std::string_view> KillServerText(std::int8_t status) {
-    switch (status) {
-    case 1:
-        return "KILLSERVER: First attempt received ... waiting 5 secs for Second attempt.";
-    case 2:
-        return "KILLSERVER: Second attempt too late ... treated as First attempt.";
-    case 3:
-        return "KILLSERVER: Second attempt received ... shutting down.";
-    case 4:
-        return "KILLSERVER: Remote Shutdown has been disabled.";
-    default:
-        return std::nullopt;
-    }
 }
 
 } // namespace wire

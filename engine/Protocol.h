@@ -38,55 +38,32 @@
 #include <string_view>
 #include <vector>
 
-using COLORREF = std::uint32_t; // 0x00BBGGRR
 using Bytes = std::vector<std::uint8_t>;
 
-// Message types.
-constexpr int MSG_WELCOME = 1;
-constexpr int MSG_QUIT = 2;
-constexpr int MSG_CHAT = 3;
-constexpr int MSG_PING = 4;
-constexpr int MSG_PONG = 5;
-constexpr int MSG_REFUSED = 6;
-constexpr int MSG_PLAYER_JOIN = 8;
-constexpr int MSG_PLAYER_LEAVE = 9;
-constexpr int MSG_DEATH = 11;
-constexpr int MSG_PLAYER_VALUE = 12;
-constexpr int MSG_LOGIN = 13;
-constexpr int MSG_KICK = 14;
-constexpr int MSG_BAN = 15;
-constexpr int MSG_REMOVE_IP_RESULT = 16;
-constexpr int MSG_LIST_TEXT = 17;
-constexpr int MSG_KILLSERVER = 18;
-
-// Log colours.
-constexpr COLORREF COLOUR_BLACK = 0;
-constexpr COLORREF COLOUR_DARK_RED = 102;
-constexpr COLORREF COLOUR_RED = 153;
-constexpr COLORREF COLOUR_BROWN = 14410;
-constexpr COLORREF COLOUR_GREEN = 3368448;
-constexpr COLORREF COLOUR_BLUE = 10040064;
-
-constexpr std::uint8_t RedOf(COLORREF c) { return c & 0xFF; }
-constexpr std::uint8_t GreenOf(COLORREF c) { return (c >> 8) & 0xFF; }
-constexpr std::uint8_t BlueOf(COLORREF c) { return (c >> 16) & 0xFF; }
-
-// Window timers: ids and periods.
-constexpr unsigned TIMER_CONNECT_TIMEOUT = 1224;
-constexpr unsigned TIMER_UI_REFRESH = 1225;
-constexpr unsigned TIMER_POLL = 1226;
-constexpr unsigned TIMER_WATCHDOG = 1227;
-constexpr int CONNECT_TIMEOUT_MS = 5000;
-constexpr int UI_REFRESH_MS = 1;
-constexpr int POLL_MS = 50;
-constexpr int WATCHDOG_MS = 1000;
-constexpr int WATCHDOG_SILENT_TICKS = 10; // a connection ends when more ticks than this are silent
+// Message types (byte 0 of every datagram).
+enum MsgType : std::uint8_t {
+    MSG_WELCOME = 1,
+    MSG_QUIT = 2,
+    MSG_CHAT = 3,
+    MSG_PING = 4,
+    MSG_PONG = 5,
+    MSG_REFUSED = 6,
+    MSG_PLAYER_JOIN = 8,
+    MSG_PLAYER_LEAVE = 9,
+    MSG_DEATH = 11,
+    MSG_PLAYER_VALUE = 12,
+    MSG_LOGIN = 13,
+    MSG_KICK = 14,
+    MSG_BAN = 15,
+    MSG_REMOVE_IP_RESULT = 16,
+    MSG_LIST_TEXT = 17,
+    MSG_KILLSERVER = 18,
+};
 
 // Fixed limits and constant bytes.
 constexpr std::size_t MAX_NAME = 12;
 constexpr std::size_t MAX_DATAGRAM = 1024;
 constexpr std::size_t MAX_LIST_TEXT = MAX_DATAGRAM - 1;
-constexpr std::size_t MAX_COMMAND = 128;
 constexpr std::size_t WELCOME_BLOCK_OFFSET = 16;
 constexpr std::size_t WELCOME_MIN_READ = 5; // a welcome of 4 bytes or fewer has no block read
 constexpr std::uint8_t LOGIN_CONSTANT = 8;
@@ -189,15 +166,5 @@ struct Login {
 std::optional<Login> DecodeLogin(ByteView payload);
 std::optional<std::uint8_t> DecodePlayerCommand(ByteView payload); // kick and ban: the id
 std::optional<std::string> DecodeClientChat(ByteView payload);
-
-// What a refusal code shows: the message box text (empty = no box) and the reason recorded.
-struct Refusal {
-    std::string_view box;
-    std::string_view reason;
-};
-Refusal RefusalFor(std::uint8_t code);
-
-// The log line of a shutdown status, or nothing outside 1..4.
-std::optional<std::string_view> KillServerText(std::int8_t status);
 
 } // namespace wire

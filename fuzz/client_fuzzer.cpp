@@ -5,7 +5,7 @@
 //
 // Script (bytes; a read past the input's end gives 0):
 //   step     = op:u8, by op % 6:
-//     0 datagram  len:u16le (% 1025) bytes     handed to HandleMessage
+//     0 datagram  len:u16le (% 1025) bytes     handed to HandleDatagram
 //     1 tick      t:u8                          OnTimer(1224 + t % 4)
 //     2 kick      position:i32le
 //     3 ban       position:i32le
@@ -25,6 +25,7 @@
 #include "LoopbackSink.h"
 #include "engine/AdminClient.h"
 #include "platform/MessageBox.h"
+#include "engine/Timers.h"
 
 #define CHECK(condition)                                                                           \
     do {                                                                                           \
@@ -141,7 +142,7 @@ class Run {
         const std::size_t entriesBefore = client.logEntries.size();
         ++datagramsInFlight;
         ++datagramsSinceTake;
-        client.HandleMessage(type, payload, static_cast<int>(length));
+        client.HandleDatagram(wire::ByteView{datagram.get(), length});
         --datagramsInFlight;
 
         if (type == MSG_CHAT && length >= 3) {

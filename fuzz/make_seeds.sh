@@ -140,5 +140,7 @@ printf '[Remote Admin]\r\nUsername=first\r\n[Remote Admin]\r\nPassword=p;w=x\r\n
 printf 'Username=outside\r\n[Remote Admin]\r\nkey without equals\r\n=novalue\r\n[broken\r\nIP=\r\n' \
     >profile/odd-lines
 : >profile/empty
+printf '[A]\r\nk1=1\rk2=2\r\n[B]\ry=2\r[A]\r\nz=3\r\r\n[Remote Admin]\rIP=h\r' >profile/lone-cr-and-repeated
+printf '\xef\xbb\xbf[Remote Admin]\r\nIP=h\r\n' >profile/utf8-bom
 # A last line ending in a bare CR once lost that CR when a key was added after it.
 printf '[Remote Ad[Remote Admin]\nUsername=\0\0min]\r' >profile/regress-cr-at-end

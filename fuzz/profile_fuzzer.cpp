@@ -1,7 +1,8 @@
 // Feeds arbitrary bytes to the INI reader and writer as a settings file: every read must be
-// safe, a written value must read back exactly, and a write must leave every other key as it
-// was. Section and key names come from the file's own lines as well as the program's own.
-// abort() on a violation.
+// safe, a written value must read back exactly (also through names padded with blanks), and a
+// write must leave every other key as it was and change at most the inside of one line. Section
+// and key names come from the file's own lines, which end at CR LF, LF or a lone CR, as well as
+// the program's own; a repeated section yields its names again. abort() on a violation.
 
 #include <dirent.h>
 #include <unistd.h>
@@ -86,18 +87,28 @@ std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
     std::size_t start = 0;
     while (start <= text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) {
-            end = text.size();
-        }
-        std::string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        lines.push_back(std::move(line));
-        start = end + 1;
+        const std::size_t end = std::min(text.find_first_of("\r\n", start), text.size());
+        lines.push_back(text.substr(start, end - start));
+        start = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
     }
     return lines;
+}
+
+// True when `after` differs from `before` only inside one line of `before`: what lies between
+// their common start and common end holds no line break of `before`.
+bool ChangesAtMostOneLine(const std::string& before, const std::string& after) {
+    const std::size_t shorter = std::min(before.size(), after.size());
+    std::size_t head = 0;
+    while (head < shorter && before[head] == after[head]) {
+        ++head;
+    }
+    std::size_t tail = 0;
+    while (tail < shorter - head &&
+           before[before.size() - 1 - tail] == after[after.size() - 1 - tail]) {
+        ++tail;
+    }
+    return before.substr(head, before.size() - head - tail).find_first_of("\r\n") ==
+           std::string::npos;
 }
 
 // The program's own names, then (section, key) pairs as the file's lines suggest them.
@@ -124,15 +135,14 @@ std::vector<Name> Candidates(const std::vector<std::string>& lines) {
     return names;
 }
 
-// The value to write: the input's last non-empty line, without the CR and NUL bytes that no
-// settings value may hold. Blanks and quotes stay: they must survive the round trip.
+// The value to write: the input's last non-empty line, without the NUL bytes that no settings
+// value may hold. Blanks and quotes stay: they must survive the round trip.
 std::string ValueFrom(const std::vector<std::string>& lines) {
     std::string value;
     for (auto it = lines.rbegin(); it != lines.rend() && value.empty(); ++it) {
         value = *it;
     }
     value.erase(std::remove(value.begin(), value.end(), '\0'), value.end());
-    value.erase(std::remove(value.begin(), value.end(), '\r'), value.end());
     return value;
 }
 
@@ -198,9 +208,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const Name target = targets[hash % targets.size()];
     const std::string value = ValueFrom(lines);
+    // The caller's names lose their end blanks: write through padded names now and then.
+    const Name padded{" " + target.first + "\t", "\t" + target.second + " "};
+    const Name& asked = hash / targets.size() % 2 == 0 ? target : padded;
 
-    CHECK(WritePrivateProfileString(target.first, target.second, value, g_path));
+    CHECK(WritePrivateProfileString(asked.first, asked.second, value, g_path));
+    CHECK(ChangesAtMostOneLine(input, ReadFile()));
     CHECK(GetPrivateProfileString(target.first, target.second, kMissing, g_path) == value);
+    CHECK(GetPrivateProfileString(padded.first, padded.second, kMissing, g_path) == value);
     for (const auto& [name, old] : before) {
         if (!SameName(name, target)) {
             CHECK(GetPrivateProfileString(name.first, name.second, kMissing, g_path) == old);

@@ -1,5 +1,6 @@
 #include "PrivateProfile.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <vector>
 
@@ -14,14 +15,18 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front())) {
-        s.remove_prefix(1);
-    }
+std::string_view TrimEnd(std::string_view s) {
     while (!s.empty() && IsBlank(s.back())) {
         s.remove_suffix(1);
     }
     return s;
+}
+
+std::string_view Trim(std::string_view s) {
+    while (!s.empty() && IsBlank(s.front())) {
+        s.remove_prefix(1);
+    }
+    return TrimEnd(s);
 }
 
 char Lower(char c) {
@@ -59,22 +64,18 @@ std::string Stored(std::string_view value) {
 
 struct Line {
     std::string_view text;   // without the line end
-    std::string_view ending; // "\r\n", "\n", or empty on a last line without one
+    std::string_view ending; // "\r\n", "\n", "\r", or empty on a last line without one
 };
 
 std::vector<Line> SplitLines(std::string_view file) {
     std::vector<Line> lines;
     while (!file.empty()) {
-        const std::size_t lf = file.find('\n');
-        std::string_view text = file.substr(0, lf);
-        std::string_view ending;
-        if (lf != std::string_view::npos) {
-            const bool cr = !text.empty() && text.back() == '\r';
-            text.remove_suffix(cr ? 1 : 0);
-            ending = file.substr(text.size(), lf + 1 - text.size());
-        }
-        lines.push_back({text, ending});
-        file.remove_prefix(text.size() + ending.size());
+        const std::size_t end = std::min(file.find_first_of("\r\n"), file.size());
+        const std::size_t endingSize = end == file.size()              ? 0
+                                       : file.substr(end, 2) == "\r\n" ? 2
+                                                                       : 1;
+        lines.push_back({file.substr(0, end), file.substr(end, endingSize)});
+        file.remove_prefix(end + endingSize);
     }
     return lines;
 }
@@ -115,41 +116,37 @@ struct Place {
     std::size_t sectionLastKeyLine = std::string_view::npos; // or the header when it has no keys
 };
 
-// Repeated sections count as one; the first occurrence of a key wins.
+// Only the first of repeated sections counts, and in it the first of repeated keys.
 Place Find(const std::vector<Line>& lines, std::string_view section, std::string_view key) {
     Place place;
-    bool inSection = false;
-    bool inFirstSection = false;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         const Entry entry = Classify(lines[i].text);
+        const bool inSection = place.sectionLastKeyLine != std::string_view::npos;
         if (entry.kind == Kind::Section) {
-            inSection = SameName(entry.name, section);
-            inFirstSection = inSection && place.sectionLastKeyLine == std::string_view::npos;
-            if (inFirstSection) {
+            if (inSection) {
+                break;
+            }
+            if (SameName(entry.name, section)) {
                 place.sectionLastKeyLine = i;
             }
         } else if (entry.kind == Kind::Key && inSection) {
             if (SameName(entry.name, key)) {
                 place.keyLine = i;
-                return place;
+                break;
             }
-            if (inFirstSection) {
-                place.sectionLastKeyLine = i;
-            }
+            place.sectionLastKeyLine = i;
         }
     }
     return place;
 }
 
-// Names that would not read back as the same section or key, and values that would break the
-// line structure, are refused.
+// Names (already trimmed) that would not read back as the same section or key, and values that
+// would break the line structure, are refused.
 bool Writable(std::string_view section, std::string_view key, std::string_view value) {
     const auto hasBreak = [](std::string_view s) {
         return s.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
     };
-    const auto cleanName = [&](std::string_view s) {
-        return !s.empty() && Trim(s) == s && !hasBreak(s);
-    };
+    const auto cleanName = [&](std::string_view s) { return !s.empty() && !hasBreak(s); };
     return cleanName(section) && section.find(']') == std::string_view::npos && cleanName(key) &&
            key.find('=') == std::string_view::npos && key.front() != ';' && key.front() != '[' &&
            !hasBreak(value);
@@ -158,15 +155,16 @@ bool Writable(std::string_view section, std::string_view key, std::string_view v
 std::string Edit(std::string_view file, std::string_view section, std::string_view key,
                  std::string_view value) {
     std::vector<Line> lines = SplitLines(file);
-    // New lines follow the file's own line end, so an LF-only file stays LF-only.
-    std::string_view newline = "\r\n";
-    if (!lines.empty() && !lines.front().ending.empty()) {
-        newline = lines.front().ending;
-    }
-    const std::string keyLine = std::string(key) + "=" + Stored(value);
+    // An LF-only file stays LF-only. A lone CR is never written: an LF after it would merge.
+    const std::string_view newline = !lines.empty() && lines.front().ending == "\n" ? "\n" : "\r\n";
+    const Place place = Find(lines, section, key);
+    // An existing key keeps the file's spelling of its name.
+    const std::string keyLine = std::string(place.keyLine != std::string_view::npos
+                                                ? Classify(lines[place.keyLine].text).name
+                                                : key) +
+                                "=" + Stored(value);
     const std::string header = "[" + std::string(section) + "]";
 
-    const Place place = Find(lines, section, key);
     if (place.keyLine != std::string_view::npos) {
         lines[place.keyLine].text = keyLine;
     } else {
@@ -178,9 +176,7 @@ std::string Edit(std::string_view file, std::string_view section, std::string_vi
             added.insert(added.begin(), {header, newline});
         }
         if (at > 0 && lines[at - 1].ending.empty()) {
-            // A CR that ends the text would merge into an LF line end and vanish from the value.
-            const std::string_view text = lines[at - 1].text;
-            lines[at - 1].ending = !text.empty() && text.back() == '\r' ? "\r\n" : newline;
+            lines[at - 1].ending = newline;
         }
         lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), added.begin(), added.end());
     }
@@ -198,18 +194,20 @@ std::string GetPrivateProfileString(std::string_view section, std::string_view k
                                     std::string_view fallback, const std::string& path) {
     const FileBytes file = ReadWholeFile(path, MAX_FILE_BYTES);
     if (file.status != FileReadStatus::Ok) {
-        return std::string(fallback);
+        return std::string(TrimEnd(fallback));
     }
     const std::vector<Line> lines = SplitLines(file.bytes);
-    const Place place = Find(lines, section, key);
+    const Place place = Find(lines, Trim(section), Trim(key));
     if (place.keyLine == std::string_view::npos) {
-        return std::string(fallback);
+        return std::string(TrimEnd(fallback));
     }
     return std::string(Classify(lines[place.keyLine].text).value);
 }
 
 bool WritePrivateProfileString(std::string_view section, std::string_view key,
                                std::string_view value, const std::string& path) {
+    section = Trim(section);
+    key = Trim(key);
     if (!Writable(section, key, value)) {
         return false;
     }

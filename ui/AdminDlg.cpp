@@ -16,6 +16,7 @@
 #include "ui/ServerListWindow.h"
 #include "ui/TabStopDelegate.h"
 #include "ui_AdminDlg.h"
+#include "engine/Timers.h"
 
 namespace {
 
@@ -27,6 +28,9 @@ constexpr int PLAYER_ID_ROLE = Qt::UserRole;
 constexpr int PLAYER_NAME_ROLE = Qt::UserRole + 1;
 
 constexpr int MAX_PORT = 65535;
+
+// The most characters the command line takes.
+constexpr int MAX_COMMAND = 128;
 
 // The port text read as atoi reads it: blanks, a sign, the leading digits; 0 when there are
 // none. A number above the highest port reads as 0 instead of wrapping round to another port.
@@ -85,7 +89,7 @@ CAdminDlg::CAdminDlg(QWidget* parent)
     setWindowIcon(AppIcon());
     m_portEdit->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), m_portEdit));
-    m_commandEdit->setMaxLength(static_cast<int>(MAX_COMMAND));
+    m_commandEdit->setMaxLength(MAX_COMMAND);
     m_log->setMaximumBlockCount(MAX_LOG_LINES);
     ApplyTemplateSizes();
 

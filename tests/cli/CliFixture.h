@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/cli/CliProcess.h"
@@ -22,6 +24,14 @@ class CliTest : public ::testing::Test {
                                       "-u", "admin"};
         args.insert(args.end(), more.begin(), more.end());
         return args;
+    }
+
+    // Waits (bounded) for the server's log to hold `text`: it logs a request after answering it.
+    bool ServerSaid(const std::string& text) {
+        for (int i = 0; i < 250 && server.Output().find(text) == std::string::npos; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return server.Output().find(text) != std::string::npos;
     }
 
     std::string home = MakeTempHome();

@@ -78,6 +78,7 @@ TEST_F(CliTest, PipedLinesAreSentInOrderAndUncarriableOnesRefused) {
                                 "line 8 of stdin not sent: the line is not valid UTF-8"}) {
         EXPECT_NE(cli.err.find(refused), std::string::npos) << refused << "\n" << cli.err;
     }
+    EXPECT_TRUE(ServerSaid("chat: last\n"));
     const std::string& log = server.Output();
     const std::size_t hello = log.find("chat: hello\n");
     const std::size_t list = log.find("command: /list -> ");
@@ -100,11 +101,11 @@ TEST_F(CliTest, KickAndBanByNameOrIdSucceedOnTheServersReport) {
     rows >> id >> value >> name;
     CliProcess byName(home, To({"--kick", name}));
     EXPECT_EQ(RunCli(byName), 0) << byName.err;
-    EXPECT_NE(server.Output().find("kick " + std::to_string(id) + " (" + name), std::string::npos);
+    EXPECT_TRUE(ServerSaid("kick " + std::to_string(id) + " (" + name)) << server.Output();
     rows >> id >> value >> name;
     CliProcess byId(home, To({"--ban", "#" + std::to_string(id)}));
     EXPECT_EQ(RunCli(byId), 0) << byId.err;
-    EXPECT_NE(server.Output().find("ban " + std::to_string(id) + " (" + name), std::string::npos);
+    EXPECT_TRUE(ServerSaid("ban " + std::to_string(id) + " (" + name)) << server.Output();
 }
 
 // The demo server never repeats a name, so a fake one lists two players of the same name.

@@ -89,7 +89,7 @@ TEST_F(CliTest, FollowPrintsEveryGameEventAsJsonUntilSigterm) {
         }
     }
     EXPECT_NE(cli.err.find("IP could not be removed."), std::string::npos) << cli.err;
-    EXPECT_NE(server.Output().find("\nquit\n"), std::string::npos) << server.Output();
+    EXPECT_TRUE(ServerSaid("\nquit\n")) << server.Output();
 }
 
 TEST_F(CliTest, PlayersShutdownRefusalAndErrorsAsJson) {

@@ -1,4 +1,4 @@
-// The client's state machine, driven step by step through OnTimer and HandleMessage. A loopback
+// The client's state machine, driven step by step through OnTimer and HandleDatagram. A loopback
 // UdpPeer plays the server wherever the state needs an open link.
 
 #include "engine/AdminClient.h"
@@ -10,6 +10,7 @@
 
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/UdpPeer.h"
+#include "engine/Timers.h"
 
 void PrintTo(const LogEntry& entry, std::ostream* out) {
     *out << '"' << entry.text << "\" in " << entry.colour;
@@ -23,8 +24,6 @@ const char* const TIMED_OUT = "Connection timed out.";
 
 class AdminClientTest : public ::testing::Test {
   protected:
-    void SetUp() override { client.roster->RemoveAll(); } // the roster outlives every client
-
     void Connect() {
         ASSERT_TRUE(client.Connect("127.0.0.1", server.Port(), "admin", "pw"));
         ASSERT_TRUE(server.ReceiveOfType(MSG_LOGIN)); // also lets the server answer
@@ -39,8 +38,7 @@ class AdminClientTest : public ::testing::Test {
 
     // The datagram is on the heap at its exact size, so a read past it is a heap overflow.
     void Handle(const Bytes& datagram) {
-        client.HandleMessage(static_cast<std::int8_t>(datagram[0]), datagram.data() + 1,
-                             static_cast<int>(datagram.size()));
+        client.HandleDatagram(wire::ByteView{datagram.data(), datagram.size()});
     }
 
     // Sends one datagram and waits (bounded) until it waits in the client's empty socket.
@@ -60,7 +58,9 @@ class AdminClientTest : public ::testing::Test {
 
     UdpPeer server;
     MessageBoxRecorder boxes;
-    CAdminClient client;
+    CAdminSocket link;
+    CPlayerList roster;
+    CAdminClient client{link, roster};
 };
 
 TEST_F(AdminClientTest, ConnectTimeoutEndsOnlyAnUnansweredLogin) {
@@ -131,21 +131,23 @@ TEST_F(AdminClientTest, EveryRefusalCodeShowsItsBoxAndRecordsItsReason) {
     EXPECT_TRUE(server.ReceiveOfType(MSG_QUIT));
 }
 
-TEST_F(AdminClientTest, TicksNestedInARefusalBoxAreServedAndTheConnectionEndsOnce) {
-    LogIn();
+// The attempt ends before the refusal's box opens, so the ticks that run while it is open
+// find nothing left to time out, and no datagram is read after the end.
+TEST_F(AdminClientTest, ARefusalEndsTheConnectionBeforeItsBoxOpens) {
+    LogIn({{5, 0, "Bob"}});
     boxes.insideNextBox = [&] {
-        SendToClient(wire::EncodePlayerJoin(5, "Bob"));
-        client.OnTimer(TIMER_POLL);
-        EXPECT_EQ(client.roster->GetCount(), 1);
-        EXPECT_TRUE(client.loggedIn); // the refusal acts only once its box has closed
-        Ticks(12);                    // the first takes in the join as traffic
         EXPECT_TRUE(Idle());
+        EXPECT_TRUE(client.reasonPending);
+        EXPECT_EQ(client.reason, "Address is banned.");
+        EXPECT_EQ(client.roster->GetCount(), 0);
+        client.OnTimer(TIMER_POLL);
+        Ticks(12);
+        client.OnTimer(TIMER_CONNECT_TIMEOUT);
+        EXPECT_EQ(client.reason, "Address is banned.");
     };
     Handle(wire::EncodeRefused(1));
-    EXPECT_EQ(client.reason, "Address is banned.");
+    EXPECT_EQ(boxes.texts, Texts{"Your address is banned from the server."});
     EXPECT_TRUE(client.reasonPending);
-    EXPECT_EQ(client.roster->GetCount(), 0);
-    EXPECT_EQ(client.TakeLog(), (Entries{{"Bob has joined the game.", COLOUR_GREEN}}));
     EXPECT_TRUE(server.ReceiveOfType(MSG_QUIT));
     EXPECT_TRUE(server.NothingWithin()); // no second quit
 }
@@ -180,7 +182,7 @@ TEST_F(AdminClientTest, BoxesNeverStackWhileTheServerKeepsRefusing) {
     };
     Handle(wire::EncodeRefused(0));
     EXPECT_EQ(boxes.texts, Texts{"Another player is using this nick."});
-    EXPECT_EQ(client.reason, "Nick already in use."); // the outer refusal acts last
+    EXPECT_EQ(client.reason, "Invalid username or password."); // the latest refusal's reason
     EXPECT_TRUE(client.reasonPending && Idle());
     Handle(wire::EncodeRemoveIpResult(0)); // once that box is closed, the next one shows
     EXPECT_EQ(boxes.texts.size(), 2u);
@@ -305,3 +307,45 @@ TEST_F(AdminClientTest, ShortDatagramsOnlyCountAsTrafficWholeOnesAct) {
 }
 
 } // namespace
+
+// Server text cannot break a log line: a hostile name or chat cannot forge "Connected." below.
+TEST_F(AdminClientTest, ControlCharactersInServerTextStayOnTheirLine) {
+    LogIn();
+    Handle(wire::EncodePlayerJoin(4, "Ev\ne"));
+    Handle(wire::EncodeServerChat(4, 0, "hi\r\nConnected."));
+    EXPECT_EQ(client.TakeLog(), (Entries{{"Ev\\ne has joined the game.", COLOUR_GREEN},
+                                         {"Ev\\ne: hi\\r\\nConnected.", COLOUR_BLACK}}));
+}
+
+// Each event reaches onEvent once, with the fields a script needs, raw names included.
+TEST_F(AdminClientTest, EventsCarryTheirFields) {
+    LogIn({{3, 0, "Ann"}});
+    std::vector<ClientEvent> events;
+    client.onEvent = [&](const ClientEvent& event) { events.push_back(event); };
+    Handle(wire::EncodePlayerJoin(5, "Bob\t"));
+    Handle(wire::EncodeDeath(5, 3));
+    Handle(wire::EncodePlayerValue(3, -7));
+    Handle(wire::EncodeServerChat(3, CHAT_KIND_TEAM, "go"));
+    Handle(wire::EncodePlayerLeave(LEAVE_TIMED_OUT, 5));
+    Handle(wire::EncodeListText("a|b|c"));
+    Handle(wire::EncodeRemoveIpResult(1));
+    Handle(wire::EncodeKillServerStatus(4));
+    Handle(wire::EncodeRefused(3));
+    ASSERT_EQ(events.size(), 9u);
+    EXPECT_EQ(events[0].type, EventType::Join);
+    EXPECT_EQ(events[0].name, "Bob\t");
+    EXPECT_EQ(events[0].text, "Bob\\t has joined the game.");
+    EXPECT_EQ(events[1].type, EventType::Death);
+    EXPECT_EQ(events[1].otherName, "Ann");
+    EXPECT_TRUE(events[1].hasOther);
+    EXPECT_EQ(events[2].type, EventType::Value);
+    EXPECT_EQ(events[2].value, -7);
+    EXPECT_EQ(events[3].message, "go");
+    EXPECT_EQ(events[3].code, CHAT_KIND_TEAM);
+    EXPECT_EQ(events[4].type, EventType::Timeout);
+    EXPECT_EQ(events[5].entries, (Texts{"a", "b"}));
+    EXPECT_EQ(events[6].code, 1);
+    EXPECT_EQ(events[7].type, EventType::Shutdown);
+    EXPECT_EQ(events[8].type, EventType::Refused);
+    EXPECT_EQ(events[8].message, "Server refused connection.");
+}

@@ -12,6 +12,7 @@
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/SocketStats.h"
 #include "tests/support/UdpPeer.h"
+#include "engine/Timers.h"
 
 namespace {
 
@@ -19,10 +20,7 @@ using namespace std::chrono_literals;
 
 class ClientLoopbackTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        ASSERT_TRUE(server.Valid());
-        client.roster->RemoveAll(); // the roster outlives every client
-    }
+    void SetUp() override { ASSERT_TRUE(server.Valid()); }
 
     // Afterwards server.SenderPort() is the client's port.
     void LogIn(const std::vector<wire::PlayerEntry>& players = {}) {
@@ -56,7 +54,9 @@ class ClientLoopbackTest : public ::testing::Test {
 
     MessageBoxRecorder boxes;
     UdpPeer server;
-    CAdminClient client;
+    CAdminSocket link;
+    CPlayerList roster;
+    CAdminClient client{link, roster};
 };
 
 TEST_F(ClientLoopbackTest, ClientBytesOnTheWireAndPingsAreAnswered) {

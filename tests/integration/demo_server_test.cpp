@@ -10,6 +10,7 @@
 #include "tests/support/DemoServerProcess.h"
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/UdpPeer.h"
+#include "engine/Timers.h"
 
 namespace {
 

@@ -16,6 +16,7 @@
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/UdpPeer.h"
 #include "ui/AdminDlg.h"
+#include "engine/Timers.h"
 
 // What Shown() gives for a window that is not connected, whatever happened before.
 inline const QString kIdle = "Connect 1111 00000 0";

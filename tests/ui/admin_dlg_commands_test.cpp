@@ -1,6 +1,7 @@
 // The player list, the server list window and the commands the admin sends, as bytes on the wire.
 #include "AdminDlgFixture.h"
 #include "ui/ServerListWindow.h"
+#include "engine/Timers.h"
 
 namespace {
 

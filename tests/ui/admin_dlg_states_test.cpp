@@ -1,5 +1,7 @@
 // The window's states: controls in each, the connect checks, and the transitions on their ticks.
 #include "AdminDlgFixture.h"
+#include "engine/ClientTexts.h"
+#include "engine/Timers.h"
 
 TEST_F(AdminDlgTest, OpensIdle) {
     EXPECT_EQ(Shown(), kIdle);
@@ -81,7 +83,7 @@ TEST_F(AdminDlgTest, AttemptEndsOnTheTimeoutTickOrOnRefusal) {
     Dlg().m_log->clear();
     PressConnect();
     ServerSends(wire::EncodeRefused(4));
-    const wire::Refusal refusal = wire::RefusalFor(4);
+    const texts::Refusal refusal = texts::RefusalFor(4);
     EXPECT_EQ(boxes.texts, std::vector<std::string>{std::string(refusal.box)});
     EXPECT_EQ(Log().toStdString(),
               "Connecting...\nDisconnected: " + std::string(refusal.reason) + "\n");

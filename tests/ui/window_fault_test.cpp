@@ -5,6 +5,7 @@
 #include "AdminDlgFixture.h"
 #include "tests/support/DemoServerProcess.h"
 #include "tests/support/ProcessStats.h"
+#include "engine/Timers.h"
 
 namespace {
 

@@ -117,7 +117,7 @@ std::string HelpText() {
         << "                        (default 1, up to " << static_cast<long>(MAX_RATE) << ")\n"
         << "  --seed S              seed of the simulation, for a repeatable game\n"
         << "  --no-remote-shutdown  refuse the admin's shutdown request\n"
-        << "  --help                show this text and exit\n"
+        << "  -h, --help            show this text and exit\n"
         << "  --version             show the version and exit\n\n"
         << "Console commands (chat lines beginning with '/'): /list, /removeip ADDR, /refuse N.\n"
         << "Exit status: 0 on a signal or a remote shutdown, 1 when the port cannot be opened,\n"

@@ -1,0 +1,31 @@
+#pragma once
+// The status log's colours and the entry the client queues for it.
+
+#include <cstdint>
+#include <string>
+
+using COLORREF = std::uint32_t; // 0x00BBGGRR
+
+constexpr COLORREF COLOUR_BLACK = 0;
+constexpr COLORREF COLOUR_DARK_RED = 102;
+constexpr COLORREF COLOUR_RED = 153;
+constexpr COLORREF COLOUR_BROWN = 14410;
+constexpr COLORREF COLOUR_GREEN = 3368448;
+constexpr COLORREF COLOUR_BLUE = 10040064;
+
+constexpr std::uint8_t RedOf(COLORREF c) {
+    return c & 0xFF;
+}
+constexpr std::uint8_t GreenOf(COLORREF c) {
+    return (c >> 8) & 0xFF;
+}
+constexpr std::uint8_t BlueOf(COLORREF c) {
+    return (c >> 16) & 0xFF;
+}
+
+// One text for the status log, in its own colour.
+struct LogEntry {
+    std::string text;
+    COLORREF colour = COLOUR_BLACK;
+    bool operator==(const LogEntry& o) const { return text == o.text && colour == o.colour; }
+};
