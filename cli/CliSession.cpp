@@ -58,7 +58,8 @@ void InstallSignalPipe() {
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
-    signal(SIGPIPE, SIG_IGN); // a closed stdout shows as a failed write instead
+    sigaction(SIGHUP, &action, nullptr); // the ssh session or terminal went away
+    signal(SIGPIPE, SIG_IGN);            // a closed stdout shows as a failed write instead
 }
 
 // False when the reader went away.

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cwchar>
 
 namespace {
 
@@ -16,6 +17,33 @@ constexpr int HISTORY_LINES = 1000;
 constexpr char CTRL_D = 4;
 
 InteractivePrompt* active = nullptr;
+
+// In unbuffered mode el_gets answers an empty line and the end of input alike, so the keys are
+// read here, where the end shows. A byte that is no character of the locale stands for itself.
+bool inputEnded = false;
+
+int ReadKey(EditLine*, wchar_t* key) {
+    std::mbstate_t state{};
+    for (;;) {
+        char byte = 0;
+        const ssize_t n = read(STDIN_FILENO, &byte, 1);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            inputEnded = true;
+            return 0;
+        }
+        const std::size_t used = std::mbrtowc(key, &byte, 1, &state);
+        if (used == static_cast<std::size_t>(-2)) {
+            continue; // more bytes of the character follow
+        }
+        if (used == static_cast<std::size_t>(-1)) {
+            *key = static_cast<unsigned char>(byte);
+        }
+        return 1;
+    }
+}
 
 const char* PromptText(EditLine*) {
     return PROMPT;
@@ -90,19 +118,22 @@ void InteractivePrompt::Start() {
     el_set(editor, EL_PROMPT, &PromptText);
     el_set(editor, EL_HIST, history, historyList);
     el_set(editor, EL_UNBUFFERED, 1);
+    el_set(editor, EL_GETCFN, &ReadKey);
     el_set(editor, EL_ADDFN, "vyr-complete", "Complete a player name or local command",
            &CompleteKey);
     el_set(editor, EL_BIND, "^I", "vyr-complete", nullptr);
-    el_set(editor, EL_REFRESH);
 }
 
 // In unbuffered mode every key returns the line so far; a line ends with its newline.
 void InteractivePrompt::OnReadable() {
     int count = 0;
     const char* typed = el_gets(editor, &count);
-    if (typed == nullptr || count <= 0) {
+    if (inputEnded) {
         onLine(std::nullopt); // stdin closed
         return;
+    }
+    if (typed == nullptr || count <= 0) {
+        return; // the line is empty again
     }
     if (count == 1 && typed[0] == CTRL_D) {
         ClearLine();
