@@ -205,8 +205,9 @@ Interactive commands: :players, :kick PLAYER, :ban PLAYER, :shutdown, :help,
 Files: $XDG_CONFIG_HOME/vyr.ini (read only), $XDG_STATE_HOME/vyr/cli_history.
 
 Exit status: 0 success; 1 refused by the server; 2 usage or configuration
-error; 3 could not reach the server; 4 the connection was lost; 5 a kick or
-ban target was not found.
+error, or a console line that could not be sent; 3 could not reach the server;
+4 the connection was lost; 5 a kick or ban target was not found. SIGINT,
+SIGTERM and SIGHUP log out; a job they cut short exits with 128 + the signal.
 
 See vyr-cli(1) for more.
 )";

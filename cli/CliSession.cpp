@@ -423,12 +423,16 @@ void CliSession::RunLocalCommand(const std::string& line) {
     }
     if (command == ":players") {
         printer.Players(*client.roster);
-    } else if ((command == ":kick" || command == ":ban") && !argument.empty()) {
-        RemovePlayer(argument, command == ":ban");
+    } else if (command == ":kick" || command == ":ban") {
+        if (argument.empty()) {
+            printer.Error("usage: " + command + " PLAYER (an exact name or #id)");
+        } else {
+            RemovePlayer(argument, command == ":ban");
+        }
     } else if (command == ":shutdown") {
         client.RequestShutdown();
     } else if (command == ":help") {
-        printer.Own("help", LOCAL_HELP, COLOUR_BLACK, true);
+        printer.Note(LOCAL_HELP);
     } else if (command == ":quit") {
         Finish(EXIT_OK);
     } else {

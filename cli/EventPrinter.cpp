@@ -189,6 +189,12 @@ void EventPrinter::Own(std::string_view type, std::string_view text, COLORREF co
     out += '\n';
 }
 
+void EventPrinter::Note(std::string_view text) {
+    if (!style.json) {
+        out += text;
+    }
+}
+
 void EventPrinter::Error(std::string_view message) {
     err += "vyr-cli: ";
     err += message;

@@ -28,6 +28,8 @@ class EventPrinter {
     // even when quiet.
     void Own(std::string_view type, std::string_view text, COLORREF colour, bool answer,
              std::string_view reason = {});
+    // A fixed text of the front end itself, printed as it is (text mode only).
+    void Note(std::string_view text);
     // A problem of this run: a line on stderr, and an "error" object in JSON mode.
     void Error(std::string_view message);
     // A message box of the engine: its text on stderr.
