@@ -24,6 +24,7 @@
 #include <sys/socket.h>
 
 #include "engine/AdminClient.h"
+#include "engine/PrintableText.h"
 #include "engine/Timers.h"
 #include "fuzz/FuzzCheck.h"
 #include "fuzz/FuzzScript.h"
@@ -177,7 +178,8 @@ class Run {
             const char* start = reinterpret_cast<const char*>(payload + 2);
             const std::string text(start, std::find(start, start + (length - 3), '\0'));
             CHECK(client.logEntries.size() == entriesBefore + 1);
-            CHECK(client.logEntries.back().text.find(text) != std::string::npos);
+            // Shown whole, its control characters as visible escapes.
+            CHECK(client.logEntries.back().text.find(Printable(text)) != std::string::npos);
         }
     }
 
