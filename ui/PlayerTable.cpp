@@ -4,7 +4,6 @@
 #include <QClipboard>
 #include <QHeaderView>
 #include <QMenu>
-#include <QScrollBar>
 #include <algorithm>
 
 #include "engine/PlayerList.h"
@@ -52,8 +51,13 @@ CPlayerTable::CPlayerTable(QWidget* parent) : QTreeWidget(parent) {
     header()->setSortIndicatorShown(false);
     header()->setStretchLastSection(false);
     header()->setSectionResizeMode(NAME, QHeaderView::Stretch);
-    header()->setSectionResizeMode(ID, QHeaderView::ResizeToContents);
-    header()->setSectionResizeMode(SCORE, QHeaderView::ResizeToContents);
+    // Fixed number columns: measuring the contents on every redraw would cost more than the
+    // redraw itself on a busy server.
+    const int numberWidth = fontMetrics().horizontalAdvance(QStringLiteral("-000000"));
+    for (const int column : {ID, SCORE}) {
+        header()->setSectionResizeMode(column, QHeaderView::Fixed);
+        header()->resizeSection(column, numberWidth);
+    }
     setContextMenuPolicy(Qt::CustomContextMenu);
     connect(header(), &QHeaderView::sectionClicked, this, &CPlayerTable::OnHeaderClicked);
     connect(this, &QWidget::customContextMenuRequested, this, &CPlayerTable::ShowMenu);
@@ -63,7 +67,7 @@ void CPlayerTable::Redraw(const CPlayerList& roster) {
     rows.clear();
     rows.reserve(static_cast<std::size_t>(roster.GetCount()));
     roster.ForEach([this](const PlayerInfo& info) {
-        rows.push_back(Row{PlayerKey{info.id, info.name}, info.value});
+        rows.push_back(Row{PlayerKey{info.id, info.name}, Shown(info.name), info.value});
     });
     Fill();
 }
@@ -95,9 +99,10 @@ void CPlayerTable::OnHeaderClicked(int column) {
     Fill();
 }
 
+// Rewrites the rows in place, so the view keeps its scroll position and nothing is laid out
+// again that did not change.
 void CPlayerTable::Fill() {
     const std::optional<PlayerKey> reselect = SelectedPlayer();
-    const int scrolled = verticalScrollBar()->value();
 
     std::vector<const Row*> order;
     order.reserve(rows.size());
@@ -108,7 +113,7 @@ void CPlayerTable::Fill() {
     const auto before = [this](const Row* a, const Row* b) {
         switch (sortColumn) {
         case NAME:
-            return Shown(a->key.name).compare(Shown(b->key.name), Qt::CaseInsensitive) < 0;
+            return a->shown.compare(b->shown, Qt::CaseInsensitive) < 0;
         case ID:
             return a->key.id < b->key.id;
         default:
@@ -123,28 +128,37 @@ void CPlayerTable::Fill() {
     header()->setSortIndicatorShown(sortColumn != -1);
     header()->setSortIndicator(sortColumn, sortOrder);
 
-    clear();
-    QList<QTreeWidgetItem*> items;
-    items.reserve(static_cast<qsizetype>(order.size()));
-    QTreeWidgetItem* selected = nullptr;
-    for (const Row* row : order) {
-        auto* item = new QTreeWidgetItem(
-            {Shown(row->key.name), QString::number(row->key.id), QString::number(row->value)});
-        item->setData(NAME, ID_ROLE, row->key.id);
-        item->setData(NAME, NAME_ROLE, QByteArray::fromStdString(row->key.name));
+    const int count = static_cast<int>(order.size());
+    while (topLevelItemCount() > count) {
+        delete takeTopLevelItem(topLevelItemCount() - 1);
+    }
+    QList<QTreeWidgetItem*> added;
+    for (int i = topLevelItemCount(); i < count; ++i) {
+        auto* item = new QTreeWidgetItem;
         item->setTextAlignment(ID, Qt::AlignRight | Qt::AlignVCenter);
         item->setTextAlignment(SCORE, Qt::AlignRight | Qt::AlignVCenter);
-        if (!selected && reselect && reselect->id == row->key.id &&
-            reselect->name == row->key.name) {
+        added.push_back(item);
+    }
+    addTopLevelItems(added);
+
+    QTreeWidgetItem* selected = nullptr;
+    for (int i = 0; i < count; ++i) {
+        const Row& row = *order[static_cast<std::size_t>(i)];
+        QTreeWidgetItem* item = topLevelItem(i);
+        item->setText(NAME, row.shown);
+        item->setText(ID, QString::number(row.key.id));
+        item->setText(SCORE, QString::number(row.value));
+        item->setData(NAME, ID_ROLE, row.key.id);
+        item->setData(NAME, NAME_ROLE, QByteArray::fromStdString(row.key.name));
+        if (!selected && reselect && reselect->id == row.key.id && reselect->name == row.key.name) {
             selected = item;
         }
-        items.push_back(item);
     }
-    addTopLevelItems(items);
     if (selected) {
         setCurrentItem(selected);
+    } else {
+        clearSelection();
     }
-    verticalScrollBar()->setValue(scrolled);
 }
 
 void CPlayerTable::ShowMenu(const QPoint& position) {

@@ -26,7 +26,7 @@ class CPlayerTable : public QTreeWidget {
   public:
     explicit CPlayerTable(QWidget* parent = nullptr);
 
-    // Rebuilds the rows from one walk of `roster`, in the chosen order. The selected player (same
+    // Redraws the rows from one walk of `roster`, in the chosen order. The selected player (same
     // id and name) stays selected and the view stays where it was scrolled.
     void Redraw(const CPlayerList& roster);
     void RemoveAllPlayers();
@@ -40,6 +40,7 @@ class CPlayerTable : public QTreeWidget {
   private:
     struct Row {
         PlayerKey key;
+        QString shown; // the name as the table shows it
         std::int16_t value = 0;
     };
 
