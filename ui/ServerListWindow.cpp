@@ -5,6 +5,7 @@
 
 #include "res/Strings.h"
 #include "ui/DialogUnits.h"
+#include "ui/WireText.h"
 
 CServerListWindow::CServerListWindow(QWidget* owner)
     : QWidget(owner, Qt::Tool), list(new QListWidget(this)) {
@@ -20,7 +21,7 @@ CServerListWindow::CServerListWindow(QWidget* owner)
 void CServerListWindow::ShowEntries(const std::vector<std::string>& entries) {
     list->clear();
     for (const std::string& entry : entries) {
-        list->addItem(QString::fromLatin1(entry.data(), static_cast<qsizetype>(entry.size())));
+        list->addItem(FromWire(entry));
     }
     if (!isVisible()) {
         move(parentWidget()->frameGeometry().topRight() + QPoint(8, 0));

@@ -1,7 +1,7 @@
 // The player list, the server list window and the commands the admin sends, as bytes on the wire.
 #include "AdminDlgFixture.h"
-#include "ui/ServerListWindow.h"
 #include "engine/Timers.h"
+#include "ui/ServerListWindow.h"
 
 namespace {
 
@@ -64,4 +64,24 @@ TEST_F(AdminDlgTest, SendDropsLeadingBlanksKeepsTrailingOnesAndEmptiesTheLine) {
 
     Dlg().OnShutdown();
     EXPECT_EQ(server.ReceiveOfType(MSG_KILLSERVER), wire::EncodeKillServer());
+}
+
+TEST_F(AdminDlgTest, TextTheWireCannotCarryIsRefusedAndKept) {
+    const std::string box =
+        "These characters cannot be sent to the server, which takes Latin-1 text only: ";
+    FillIn("127.0.0.1", QString::number(server.Port()), "Жук", "pä€s");
+    Dlg().OnConnect();
+    EXPECT_EQ(boxes.texts, std::vector<std::string>{box + "Ж у к €"});
+    EXPECT_EQ(Dlg().m_pClient, nullptr);
+    EXPECT_EQ(Shown(), kIdle);
+
+    boxes.texts.clear();
+    LogIn();
+    Dlg().m_commandEdit->setText(" Жук € ok é");
+    Dlg().OnSend();
+    EXPECT_EQ(boxes.texts, std::vector<std::string>{box + "Ж у к €"});
+    EXPECT_EQ(Dlg().m_commandEdit->text(), " Жук € ok é");
+    Dlg().m_commandEdit->setText("café");
+    Dlg().OnSend();
+    EXPECT_EQ(server.ReceiveOfType(MSG_CHAT), wire::EncodeChat("caf\xe9"));
 }
