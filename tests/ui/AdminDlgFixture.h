@@ -1,5 +1,6 @@
 #pragma once
-// A fresh admin window per test, with its own config directory and a recorder in place of the
+// A fresh admin window per test, with its own config and state directories (preferences, log
+// files) and a recorder in place of the
 // message box; the server is a loopback UDP peer or the demo server. Most tests drive the ticks
 // by calling OnTimer; RealTime* tests run the window's own timers, alone.
 
@@ -12,11 +13,11 @@
 #include <poll.h>
 
 #include "engine/Protocol.h"
+#include "engine/Timers.h"
 #include "res/Resource.h"
 #include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/UdpPeer.h"
 #include "ui/AdminDlg.h"
-#include "engine/Timers.h"
 
 // What Shown() gives for a window that is not connected, whatever happened before.
 inline const QString kIdle = "Connect 1111 00000 0";
@@ -41,7 +42,10 @@ inline bool RunEventLoopUntil(const std::function<bool()>& done, std::chrono::mi
 
 class AdminDlgTest : public ::testing::Test {
   protected:
-    AdminDlgTest() { qputenv("XDG_CONFIG_HOME", configDir.path().toLocal8Bit()); }
+    AdminDlgTest() {
+        qputenv("XDG_CONFIG_HOME", configDir.path().toLocal8Bit());
+        qputenv("XDG_STATE_HOME", stateDir.path().toLocal8Bit());
+    }
 
     QString IniPath() const { return configDir.filePath("vyr.ini"); }
     static void WriteFile(const QString& path, const QByteArray& content) {
@@ -54,7 +58,12 @@ class AdminDlgTest : public ::testing::Test {
     }
 
     CAdminDlg& Dlg() { return dlg ? *dlg : *(dlg = std::make_unique<CAdminDlg>()); }
-    QString Log() { return Dlg().m_log->toPlainText(); }
+    // The log's text without the times before its lines.
+    QString Log() {
+        static const QRegularExpression time("^\\d\\d:\\d\\d:\\d\\d ",
+                                             QRegularExpression::MultilineOption);
+        return Dlg().m_log->toPlainText().remove(time);
+    }
     // The login fields as the admin sees them.
     QStringList Fields() {
         return {Dlg().m_userEdit->text(), Dlg().m_passwordEdit->text(),
@@ -114,6 +123,9 @@ class AdminDlgTest : public ::testing::Test {
         std::vector<std::pair<QString, QColor>> runs;
         for (auto line = Dlg().m_log->document()->begin(); line.isValid(); line = line.next()) {
             for (const QTextLayout::FormatRange& run : line.textFormats()) {
+                if (run.format.foreground().color() == QColor(128, 128, 128)) {
+                    continue; // the line's time
+                }
                 runs.emplace_back(line.text().mid(run.start, run.length),
                                   run.format.foreground().color());
             }
@@ -122,6 +134,7 @@ class AdminDlgTest : public ::testing::Test {
     }
 
     QTemporaryDir configDir;
+    QTemporaryDir stateDir;
     MessageBoxRecorder boxes;
     UdpPeer server;
     std::unique_ptr<CAdminDlg> dlg; // last, so it closes (and saves) before the rest goes
