@@ -247,11 +247,11 @@ void CAdminDlg::ConnectedTransition() {
 }
 
 void CAdminDlg::DisconnectedTransition() {
-    // What happened before the end stands above it.
+    // What happened before the end stands above it: shown now, or, after a flood, the end
+    // waits behind it in the backlog so the window never stalls.
     TakeLogEntries();
-    while (m_logSkipped > 0 || !m_logBacklog.empty()) {
-        ShowLogChunk();
-    }
+    ShowLogBacklog();
+    const bool endWaits = m_logSkipped > 0 || !m_logBacklog.empty();
     m_pClient->reasonPending = false;
     m_commandEdit->setEnabled(false);
     m_sendButton->setEnabled(false);
@@ -261,8 +261,12 @@ void CAdminDlg::DisconnectedTransition() {
     m_playerList->clear();
     m_shutdownButton->setEnabled(false);
     m_connectButton->setText(strings::CONNECT);
-    AppendLog(strings::LOG_DISCONNECTED, COLOUR_RED, false);
-    AppendLog(FromWire(m_pClient->reason), COLOUR_RED, true);
+    if (endWaits) {
+        m_logBacklog.push_back({strings::LOG_DISCONNECTED + m_pClient->reason, COLOUR_RED});
+    } else {
+        AppendLog(strings::LOG_DISCONNECTED, COLOUR_RED, false);
+        AppendLog(FromWire(m_pClient->reason), COLOUR_RED, true);
+    }
     m_bConnected = false;
     m_timers.KillTimer(TIMER_CONNECT_TIMEOUT);
     AskForAttention();

@@ -47,7 +47,7 @@ void CAdminDlg::InsertLogText(QTextCursor& end, const QString& text, COLORREF co
     if (end.atBlockStart()) {
         end.block().setUserState(stamp.secondOfDay);
         if (m_options.showTimestamps) {
-            end.insertText(stamp.time + u' ', TimestampFormat());
+            end.insertText(stamp.time, TimestampFormat());
         }
     }
     end.insertText(text, FormatOf(colour));
@@ -68,7 +68,7 @@ void CAdminDlg::ShowTimestamps(bool show) {
         }
         at.setPosition(line.position());
         if (show) {
-            at.insertText(CLineClock::TimeText(line.userState()) + u' ', TimestampFormat());
+            at.insertText(CLineClock::TimeText(line.userState()), TimestampFormat());
         } else {
             at.setPosition(line.position() + TIMESTAMP_LENGTH, QTextCursor::KeepAnchor);
             at.removeSelectedText();

@@ -119,7 +119,7 @@ void CLogFile::Append(const QString& text, bool lineBreak, const CLineClock::Sta
             Flush();
             m_day = stamp.date;
         }
-        m_buffer += stamp.date.toLatin1() + ' ' + stamp.time.toLatin1() + ' ';
+        m_buffer += stamp.fileStamp;
         m_lineOpen = true;
     }
     m_buffer += FileText(text);
