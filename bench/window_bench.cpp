@@ -1,6 +1,7 @@
 // The admin window on a Qt platform (offscreen unless QT_QPA_PLATFORM says otherwise): one
 // status-log line appended to a log of 1,000 and of 100,000 lines (the scrollback, where every
-// new line drops the oldest), with and without the repaint that follows; a refresh tick that
+// new line drops the oldest), with its time and its line in the log file, with and without the
+// repaint that follows; a refresh tick that
 // shows a burst of 32 entries queued by the client; and the player-list redraw of a refresh tick
 // at 8, 64 and 256 players.
 
@@ -36,6 +37,7 @@ void FillLog(CAdminDlg& dlg, int lines) {
 void AppendLines(benchmark::State& state, bool paint) {
     WindowHarness window;
     FillLog(window.Dlg(), static_cast<int>(state.range(0)));
+    window.Dlg().m_logFile.Start(QStringLiteral("127.0.0.1"), 27888); // as a connection does
     std::vector<LogEntry> lines;
     for (int i = 0; i < APPENDS; ++i) {
         lines.push_back(WindowHarness::LogLine(i + 17));

@@ -50,4 +50,27 @@ constexpr char KEY_PORT[] = "Port";
 constexpr char VALUE_TRUE[] = "true";
 constexpr char VALUE_FALSE[] = "false";
 
+// The status log's own options, files and find bar (UTF-8).
+constexpr char MENU_FIND[] = "&Find...";
+constexpr char MENU_CLEAR_LOG[] = "Clear log";
+constexpr char MENU_SHOW_TIMESTAMPS[] = "Show timestamps";
+constexpr char MENU_KEEP_LOG_FILES[] = "Keep log files";
+constexpr char MENU_OPEN_LOG_FOLDER[] = "Open log folder";
+constexpr char MENU_SAVE_LOG_AS[] = "Save log as\u2026";
+constexpr char MENU_PREFERENCES[] = "Preferences\u2026";
+constexpr char PREFERENCES_CAPTION[] = "Preferences";
+constexpr char WATCH_WORD_LABEL[] = "Ask for attention when a chat line contains:";
+constexpr char SAVE_LOG_FILTERS[] = "Plain text (*.txt);;HTML with colours (*.html)";
+constexpr char SAVE_LOG_FAILED[] = "The log could not be saved to %1: %2";
+constexpr char LOG_FILE_FAILED[] =
+    "Log file not written (%1: %2). File logging pauses until the next connection.";
+constexpr char PREFERENCES_UNREADABLE[] =
+    "The preferences file %1 could not be read; the defaults are used.";
+constexpr char UNSENDABLE[] =
+    "These characters cannot be sent to the server, which takes Latin-1 text only: %1";
+constexpr char FIND_PREVIOUS[] = "Previous";
+constexpr char FIND_NEXT[] = "Next";
+constexpr char FIND_MATCH_CASE[] = "Match case";
+constexpr char FIND_PLACEHOLDER[] = "Find in log";
+
 } // namespace strings

@@ -4,6 +4,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QRegularExpressionValidator>
+#include <QShortcut>
 #include <optional>
 #include <utility>
 
@@ -16,9 +17,11 @@
 #include "ui/AppIcon.h"
 #include "ui/CommandHistory.h"
 #include "ui/DialogUnits.h"
+#include "ui/LogFindBar.h"
 #include "ui/PlayerTable.h"
 #include "ui/Preferences.h"
 #include "ui/ServerListWindow.h"
+#include "ui/WireText.h"
 #include "ui_AdminDlg.h"
 
 namespace {
@@ -57,9 +60,13 @@ bool IsBlank(QChar c) {
     return c == u' ' || c == u'\t' || c == u'\n' || c == u'\v' || c == u'\f' || c == u'\r';
 }
 
-// Server text is single-byte; Latin-1 maps every byte to one character and back.
-QString FromWire(const std::string& text) {
-    return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
+// False, after a box naming the characters, when `text` cannot go out on the wire unchanged.
+bool Sendable(const QString& text) {
+    const QString unsendable = Unsendable(text);
+    if (!unsendable.isEmpty()) {
+        AfxMessageBox(QString::fromUtf8(strings::UNSENDABLE).arg(unsendable).toStdString());
+    }
+    return unsendable.isEmpty();
 }
 
 } // namespace
@@ -67,23 +74,14 @@ QString FromWire(const std::string& text) {
 CAdminDlg::CAdminDlg(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                          Qt::WindowCloseButtonHint),
-      ui(std::make_unique<Ui::AdminDlg>()), m_timers([this](unsigned id) { OnTimer(id); }) {
+                          Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint),
+      m_timers([this](unsigned id) { OnTimer(id); }),
+      m_logFile([this](const QString& failure) { AppendLog(failure, COLOUR_DARK_RED, true); }),
+      ui(std::make_unique<Ui::AdminDlg>()) {
     ui->setupUi(this);
-    m_shutdownButton = ui->shutdownButton;
-    m_playerList = ui->playerList;
-    m_kickButton = ui->kickButton;
-    m_connectButton = ui->connectButton;
-    m_sendButton = ui->sendButton;
-    m_commandEdit = ui->commandEdit;
-    m_banButton = ui->banButton;
-    m_log = ui->log;
-    m_savePassCheck = ui->savePassCheck;
-    m_passwordEdit = ui->passwordEdit;
-    m_userEdit = ui->userEdit;
-    m_portEdit = ui->portEdit;
-    m_hostEdit = ui->hostEdit;
+    ForEachControl(*this, [](int, auto*& member, auto* made) { member = made; });
     m_serverList = new CServerListWindow(this);
+    m_findBar = new CLogFindBar(m_log, ui->statusGroup);
 
     setWindowIcon(AppIcon());
     m_portEdit->setValidator(
@@ -91,6 +89,25 @@ CAdminDlg::CAdminDlg(QWidget* parent)
     m_commandEdit->setMaxLength(MAX_COMMAND);
     m_log->setMaximumBlockCount(MAX_LOG_LINES);
     ApplyTemplateSizes();
+    // The find bar stands over the log, in the log's cell.
+    ui->statusLayout->removeWidget(m_log);
+    auto* logColumn = new QVBoxLayout;
+    logColumn->addWidget(m_findBar);
+    logColumn->addWidget(m_log);
+    ui->statusLayout->addLayout(logColumn, 0, 0, 1, 2);
+    // The template's size is the smallest; the log takes extra height and width, the player
+    // list extra height.
+    ui->dialogLayout->setStretch(0, 1);
+    ui->dialogLayout->setStretch(1, 3);
+    ui->topLayout->addStretch(1);
+    setMinimumSize(sizeHint());
+    resize(minimumSize());
+
+    m_log->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_log, &QWidget::customContextMenuRequested, this, &CAdminDlg::ShowLogMenu);
+    m_log->installEventFilter(this);
+    connect(new QShortcut(QKeySequence::Find, this), &QShortcut::activated, m_findBar,
+            &CLogFindBar::Open);
 
     connect(m_connectButton, &QPushButton::clicked, this, &CAdminDlg::OnConnect);
     connect(m_kickButton, &QPushButton::clicked, this, &CAdminDlg::OnKick);
@@ -124,6 +141,7 @@ CAdminDlg::CAdminDlg(QWidget* parent)
     }
 
     LoadSettings();
+    LoadPreferences();
     m_userEdit->setFocus();
 }
 
@@ -146,37 +164,31 @@ void CAdminDlg::ApplyTemplateSizes() {
     m_shutdownButton->setMinimumWidth(DialogUnitsToPixels(metrics, 80, 0).width());
 }
 
+// The one table of the template's controls: id, the member that keeps the widget, the widget.
+template <class Self, class Visit> void CAdminDlg::ForEachControl(Self& self, Visit&& visit) {
+    visit(IDC_PLAYER_LIST, self.m_playerList, self.ui->playerList);
+    visit(IDC_KICK, self.m_kickButton, self.ui->kickButton);
+    visit(IDC_BAN, self.m_banButton, self.ui->banButton);
+    visit(IDC_COMMAND, self.m_commandEdit, self.ui->commandEdit);
+    visit(IDC_SEND, self.m_sendButton, self.ui->sendButton);
+    visit(IDC_LOG, self.m_log, self.ui->log);
+    visit(IDC_USERNAME, self.m_userEdit, self.ui->userEdit);
+    visit(IDC_PASSWORD, self.m_passwordEdit, self.ui->passwordEdit);
+    visit(IDC_SAVE_PASS, self.m_savePassCheck, self.ui->savePassCheck);
+    visit(IDC_CONNECT, self.m_connectButton, self.ui->connectButton);
+    visit(IDC_HOST, self.m_hostEdit, self.ui->hostEdit);
+    visit(IDC_PORT, self.m_portEdit, self.ui->portEdit);
+    visit(IDC_SHUTDOWN, self.m_shutdownButton, self.ui->shutdownButton);
+}
+
 QWidget* CAdminDlg::GetDlgItem(int controlId) const {
-    switch (controlId) {
-    case IDC_PLAYER_LIST:
-        return m_playerList;
-    case IDC_KICK:
-        return m_kickButton;
-    case IDC_BAN:
-        return m_banButton;
-    case IDC_COMMAND:
-        return m_commandEdit;
-    case IDC_SEND:
-        return m_sendButton;
-    case IDC_LOG:
-        return m_log;
-    case IDC_USERNAME:
-        return m_userEdit;
-    case IDC_PASSWORD:
-        return m_passwordEdit;
-    case IDC_SAVE_PASS:
-        return m_savePassCheck;
-    case IDC_CONNECT:
-        return m_connectButton;
-    case IDC_HOST:
-        return m_hostEdit;
-    case IDC_PORT:
-        return m_portEdit;
-    case IDC_SHUTDOWN:
-        return m_shutdownButton;
-    default:
-        return nullptr;
-    }
+    QWidget* found = nullptr;
+    ForEachControl(*this, [&](int id, QWidget* member, const QWidget*) {
+        if (id == controlId) {
+            found = member;
+        }
+    });
+    return found;
 }
 
 void CAdminDlg::OnConnect() {
@@ -194,14 +206,23 @@ void CAdminDlg::OnConnect() {
             return;
         }
         const QString password = m_passwordEdit->text();
+        if (!Sendable(user + password)) {
+            return;
+        }
 
         m_pClient.reset();
         m_pClient = std::make_unique<CAdminClient>();
+        m_pClient->onEvent = [this](const ClientEvent& event) {
+            if (event.type == EventType::Chat) {
+                OnChat(event.message);
+            }
+        };
         if (!m_pClient->Connect(host.toUtf8().constData(), port, user.toLatin1().constData(),
                                 password.toLatin1().constData())) {
             AfxMessageBox(strings::CONNECT_FAILED);
             return;
         }
+        m_logFile.Start(host, port);
         m_timers.SetTimer(TIMER_CONNECT_TIMEOUT, CONNECT_TIMEOUT_MS);
         m_timers.SetTimer(TIMER_UI_REFRESH, UI_REFRESH_MS);
         m_timers.SetTimer(TIMER_POLL, POLL_MS);
@@ -249,6 +270,11 @@ void CAdminDlg::ConnectedTransition() {
 }
 
 void CAdminDlg::DisconnectedTransition() {
+    // What happened before the end stands above it: shown now, or, after a flood, the end
+    // waits behind it in the backlog so the window never stalls.
+    TakeLogEntries();
+    ShowLogBacklog();
+    const bool endWaits = m_logSkipped > 0 || !m_logBacklog.empty();
     m_pClient->reasonPending = false;
     m_commandEdit->setEnabled(false);
     m_sendButton->setEnabled(false);
@@ -259,10 +285,15 @@ void CAdminDlg::DisconnectedTransition() {
     ui->playerAdminGroup->setTitle(QString::fromLatin1(strings::PLAYER_ADMIN));
     m_shutdownButton->setEnabled(false);
     m_connectButton->setText(strings::CONNECT);
-    AppendLog(strings::LOG_DISCONNECTED, COLOUR_RED, false);
-    AppendLog(FromWire(m_pClient->reason), COLOUR_RED, true);
+    if (endWaits) {
+        m_logBacklog.push_back({strings::LOG_DISCONNECTED + m_pClient->reason, COLOUR_RED});
+    } else {
+        AppendLog(strings::LOG_DISCONNECTED, COLOUR_RED, false);
+        AppendLog(FromWire(m_pClient->reason), COLOUR_RED, true);
+    }
     m_bConnected = false;
     m_timers.KillTimer(TIMER_CONNECT_TIMEOUT);
+    AskForAttention();
 }
 
 // Empties the client's mailboxes into the log (as much as the tick's time budget allows), the
@@ -334,6 +365,9 @@ void CAdminDlg::OnSend() {
         ++start;
     }
     if (start < line.size()) {
+        if (!Sendable(line)) {
+            return; // the typed line stays for the admin to mend
+        }
         const QString command = line.mid(start);
         m_pClient->SendCommand(command.toLatin1().constData());
         if (const QString failure = m_history->Add(command); !failure.isEmpty()) {
@@ -389,6 +423,8 @@ void CAdminDlg::OnDestroy() {
         m_pClient->reason = strings::REASON_CLIENT_DISCONNECTED;
     }
     SaveSettings();
+    SavePreferences();
+    m_logFile.Flush();
     for (unsigned id : {TIMER_CONNECT_TIMEOUT, TIMER_UI_REFRESH, TIMER_POLL, TIMER_WATCHDOG}) {
         m_timers.KillTimer(id);
     }

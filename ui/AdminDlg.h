@@ -2,6 +2,10 @@
 // The one working window. It owns the admin client and the window timers; every tick goes to
 // the client first, and the client's flags and mailboxes then become control states, status-log
 // lines and the player list. The client never touches a control.
+//
+// Implemented in AdminDlg.cpp (controls, states and commands), AdminDlgLog.cpp (the status log),
+// AdminDlgLogMenu.cpp (the log's menu, options, files and attention) and AdminDlgSettings.cpp
+// (vyr.ini and the window's preferences).
 
 #include <QDialog>
 #include <QString>
@@ -11,6 +15,9 @@
 
 #include "engine/AdminClient.h"
 #include "platform/WindowTimers.h"
+#include "ui/LineClock.h"
+#include "ui/LogFile.h"
+#include "ui/LogOptions.h"
 
 class QCheckBox;
 class QLineEdit;
@@ -20,6 +27,7 @@ class QPushButton;
 class CCommandHistory;
 class CPlayerTable;
 class CServerListWindow;
+class CLogFindBar;
 
 namespace Ui {
 class AdminDlg;
@@ -50,10 +58,10 @@ class CAdminDlg : public QDialog {
     // Closes the window however it is asked to; the disconnect and the save run exactly once.
     void done(int result) override;
 
-  private:
-    std::unique_ptr<Ui::AdminDlg> ui;
+    // The log's options as the context menu and the preferences dialog set them; remembered.
+    void SetLogOptions(const LogOptions& options);
+    void ClearLog();
 
-  public:
     std::unique_ptr<CAdminClient> m_pClient;
     bool m_bConnected = false;
     QPushButton* m_shutdownButton;
@@ -74,25 +82,45 @@ class CAdminDlg : public QDialog {
     // Up, Down and Tab in the command line; the commands sent, kept across runs.
     CCommandHistory* m_history;
     CWindowTimers m_timers;
+    CLogFindBar* m_findBar;
+    // Every line that reaches the log, on disk as well.
+    CLogFile m_logFile;
+    LogOptions m_options;
+    int m_attentionRequests = 0; // times the window asked the desktop for attention
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
+    // Calls visit(id, member, widget made by the template) for every control of the template.
+    template <class Self, class Visit> static void ForEachControl(Self& self, Visit&& visit);
     void ApplyTemplateSizes();
     void ConnectedTransition();
     void DisconnectedTransition();
     void Refresh();
     void TakeLogEntries();
     void ShowLogBacklog();
+    void ShowLogChunk();
+    void InsertLogText(QTextCursor& end, const QString& text, COLORREF colour, bool lineBreak);
+    void ShowTimestamps(bool show);
+    void ShowLogMenu(const QPoint& at);
+    void SaveLogAs();
+    void OpenLogFolder();
+    void OnChat(const std::string& message);
+    void AskForAttention();
     void EditLogEnd(const std::function<void(QTextCursor&)>& insert);
     void RedrawPlayerList();
     void SetLoginFieldsEnabled(bool enabled);
     void OnDestroy();
     void LoadSettings();
     void SaveSettings() const;
+    void LoadPreferences();
+    void SavePreferences() const;
 
+    std::unique_ptr<Ui::AdminDlg> ui;
+    CLineClock m_clock;
     bool m_destroyed = false;
     std::deque<LogEntry> m_logBacklog; // taken from the client, not shown yet
     long long m_logSkipped = 0;        // dropped from the backlog since the last notice

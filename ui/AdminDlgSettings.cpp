@@ -1,5 +1,5 @@
 // The login fields in the settings file: read once when the window opens, written once when it
-// closes, in the order the keys were first written.
+// closes, in the order the keys were first written. Beside it, the window's own preferences.
 #include "ui/AdminDlg.h"
 
 #include <QCheckBox>
@@ -9,8 +9,11 @@
 #include "platform/ConfigPath.h"
 #include "platform/PrivateProfile.h"
 #include "res/Strings.h"
+#include "ui/Preferences.h"
 
 namespace {
+
+constexpr char KEY_GEOMETRY[] = "Window/Geometry";
 
 QString Read(const char* key, const std::string& path) {
     return QString::fromStdString(
@@ -46,4 +49,23 @@ void CAdminDlg::SaveSettings() const {
     }
     Write(strings::KEY_IP, m_hostEdit->text(), path);
     Write(strings::KEY_PORT, m_portEdit->text(), path);
+}
+
+// The window's own preferences: its size and place, and the log's options. A file that cannot
+// be read costs only these, with a line that says so.
+void CAdminDlg::LoadPreferences() {
+    const std::unique_ptr<QSettings> preferences = OpenPreferences();
+    m_options = LoadLogOptions(*preferences);
+    m_logFile.SetEnabled(m_options.keepLogFiles);
+    restoreGeometry(preferences->value(QLatin1String(KEY_GEOMETRY)).toByteArray());
+    if (preferences->status() != QSettings::NoError) {
+        AppendLog(QString::fromUtf8(strings::PREFERENCES_UNREADABLE).arg(preferences->fileName()),
+                  COLOUR_DARK_RED, true);
+    }
+}
+
+void CAdminDlg::SavePreferences() const {
+    const std::unique_ptr<QSettings> preferences = OpenPreferences();
+    preferences->setValue(QLatin1String(KEY_GEOMETRY), saveGeometry());
+    SaveLogOptions(*preferences, m_options);
 }

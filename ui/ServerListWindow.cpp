@@ -11,6 +11,7 @@
 #include "engine/PrintableText.h"
 #include "res/Strings.h"
 #include "ui/DialogUnits.h"
+#include "ui/WireText.h"
 
 CServerListWindow::CServerListWindow(QWidget* owner)
     : QWidget(owner, Qt::Tool), heading(new QLabel(this)), list(new QListWidget(this)) {
@@ -37,8 +38,7 @@ void CServerListWindow::ShowEntries(const std::vector<std::string>& entries) {
     list->clear();
     for (const std::string& entry : entries) {
         // Escaped, so a line break in an entry cannot split it into two.
-        const std::string shown = Printable(entry);
-        list->addItem(QString::fromLatin1(shown.data(), static_cast<qsizetype>(shown.size())));
+        list->addItem(FromWire(Printable(entry)));
     }
     heading->setText(entries.empty() ? QString::fromLatin1(strings::SERVER_LIST_EMPTY)
                      : entries.size() == 1

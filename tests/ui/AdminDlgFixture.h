@@ -1,5 +1,6 @@
 #pragma once
-// A fresh admin window per test, with its own config directory and a recorder in place of the
+// A fresh admin window per test, with its own config and state directories (preferences, log
+// files) and a recorder in place of the
 // message box; the server is a loopback UDP peer or the demo server. Most tests drive the ticks
 // by calling OnTimer; RealTime* tests run the window's own timers, alone.
 
@@ -58,7 +59,12 @@ class AdminDlgTest : public ::testing::Test {
     }
 
     CAdminDlg& Dlg() { return dlg ? *dlg : *(dlg = std::make_unique<CAdminDlg>()); }
-    QString Log() { return Dlg().m_log->toPlainText(); }
+    // The log's text without the times before its lines.
+    QString Log() {
+        static const QRegularExpression time("^\\d\\d:\\d\\d:\\d\\d ",
+                                             QRegularExpression::MultilineOption);
+        return Dlg().m_log->toPlainText().remove(time);
+    }
     // The login fields as the admin sees them.
     QStringList Fields() {
         return {Dlg().m_userEdit->text(), Dlg().m_passwordEdit->text(),
@@ -118,6 +124,9 @@ class AdminDlgTest : public ::testing::Test {
         std::vector<std::pair<QString, QColor>> runs;
         for (auto line = Dlg().m_log->document()->begin(); line.isValid(); line = line.next()) {
             for (const QTextLayout::FormatRange& run : line.textFormats()) {
+                if (run.format.foreground().color() == QColor(128, 128, 128)) {
+                    continue; // the line's time
+                }
                 runs.emplace_back(line.text().mid(run.start, run.length),
                                   run.format.foreground().color());
             }

@@ -92,3 +92,23 @@ TEST_F(AdminDlgTest, EnterInALoginFieldConnectsAndTheCommandLineTakesTheFocus) {
     ASSERT_TRUE(PollUntil([this] { return Dlg().m_bConnected; }));
     EXPECT_EQ(Dlg().focusWidget(), Dlg().m_commandEdit);
 }
+
+TEST_F(AdminDlgTest, TextTheWireCannotCarryIsRefusedAndKept) {
+    const std::string box =
+        "These characters cannot be sent to the server, which takes Latin-1 text only: ";
+    FillIn("127.0.0.1", QString::number(server.Port()), "Жук", "pä€s");
+    Dlg().OnConnect();
+    EXPECT_EQ(boxes.texts, std::vector<std::string>{box + "Ж у к €"});
+    EXPECT_EQ(Dlg().m_pClient, nullptr);
+    EXPECT_EQ(Shown(), kIdle);
+
+    boxes.texts.clear();
+    LogIn();
+    Dlg().m_commandEdit->setText(" Жук € ok é");
+    Dlg().OnSend();
+    EXPECT_EQ(boxes.texts, std::vector<std::string>{box + "Ж у к €"});
+    EXPECT_EQ(Dlg().m_commandEdit->text(), " Жук € ok é");
+    Dlg().m_commandEdit->setText("café");
+    Dlg().OnSend();
+    EXPECT_EQ(server.ReceiveOfType(MSG_CHAT), wire::EncodeChat("caf\xe9"));
+}

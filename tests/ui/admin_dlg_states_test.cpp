@@ -62,10 +62,10 @@ TEST_F(AdminDlgTest, ConnectingConnectedAndDisconnectedEachOnItsTick) {
     Dlg().OnConnect();
     EXPECT_EQ(server.ReceiveOfType(MSG_QUIT), BytesOf(std::string("\x02\x00", 2)));
     EXPECT_EQ(Shown(), "Disconnect+ 0000 11111 1"); // nothing changes before the next tick
-    Dlg().OnTimer(TIMER_UI_REFRESH);
-    EXPECT_EQ(Log(), "Connecting...\nConnected.\nDisconnected: Client disconnected.\n"
-                     "Eve has joined the game.\n");
-    EXPECT_EQ(Runs().at(2),
+    Dlg().OnTimer(TIMER_POLL); // the end shows on any tick, with what came before it above it
+    EXPECT_EQ(Log(), "Connecting...\nConnected.\nEve has joined the game.\n"
+                     "Disconnected: Client disconnected.\n");
+    EXPECT_EQ(Runs().at(3),
               std::make_pair(QString("Disconnected: Client disconnected."), QColor(153, 0, 0)));
     EXPECT_EQ(Shown(), kIdle);
     EXPECT_FALSE(Dlg().m_timers.IsRunning(TIMER_CONNECT_TIMEOUT));

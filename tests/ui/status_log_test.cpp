@@ -18,6 +18,9 @@ TEST_F(AdminDlgTest, EachTextKeepsItsOwnColourInByteOrder) {
 }
 
 TEST_F(AdminDlgTest, ScrollbackKeepsTheNewestHundredThousandLines) {
+    LogOptions noTimes;
+    noTimes.showTimestamps = false;
+    Dlg().SetLogOptions(noTimes);
     QStringList lines;
     for (int i = 0; i < 100000; ++i) {
         lines << QString::number(i);
@@ -43,4 +46,25 @@ TEST_F(AdminDlgTest, ViewFollowsTheNewestLineUnlessScrolledUp) {
     bar->setValue(3);
     Dlg().AppendLog("while reading", COLOUR_BLACK, true);
     EXPECT_EQ(bar->value(), 3);
+}
+
+TEST_F(AdminDlgTest, KeysBackToTheEndFollowAgainWithTheLastLineInView) {
+    Dlg().show();
+    QScrollBar* bar = Dlg().m_log->verticalScrollBar();
+    for (const auto& keys : {QKeySequence(Qt::CTRL | Qt::Key_End), QKeySequence(Qt::Key_PageDown),
+                             QKeySequence(Qt::Key_Down)}) {
+        SCOPED_TRACE(keys.toString().toStdString());
+        for (int i = 0; i < 50; ++i) {
+            Dlg().AppendLog("line " + QString::number(i), COLOUR_BLACK, true);
+        }
+        bar->setValue(0);
+        Dlg().m_log->moveCursor(QTextCursor::End);
+        Dlg().m_log->moveCursor(QTextCursor::Up); // on the last line, the view scrolled away
+        bar->setValue(0);
+        QTest::keySequence(Dlg().m_log, keys);
+        Dlg().AppendLog("newest", COLOUR_BLACK, true);
+        EXPECT_EQ(bar->value(), bar->maximum());
+        QTextCursor newest(Dlg().m_log->document()->lastBlock().previous());
+        EXPECT_LE(Dlg().m_log->cursorRect(newest).bottom(), Dlg().m_log->viewport()->height());
+    }
 }

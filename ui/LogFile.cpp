@@ -1,0 +1,163 @@
+#include "ui/LogFile.h"
+
+#include <QFile>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "engine/PrintableText.h"
+#include "res/Strings.h"
+#include "ui/Preferences.h"
+
+namespace {
+
+constexpr int FLUSH_MS = 1000;
+
+bool IsControl(char16_t c) {
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F);
+}
+
+// The text as one file line: control characters written as escapes, so that server text
+// cannot start a line of its own.
+QByteArray FileText(const QString& text) {
+    if (std::none_of(text.begin(), text.end(), [](QChar c) { return IsControl(c.unicode()); })) {
+        return text.toUtf8();
+    }
+    QString escaped;
+    for (const QChar c : text) {
+        if (IsControl(c.unicode())) {
+            escaped += QString::fromStdString(Printable(std::string(1, char(c.unicode()))));
+        } else {
+            escaped += c;
+        }
+    }
+    return escaped.toUtf8();
+}
+
+QString LogsFolder() {
+    const QString state = StateDirectory();
+    return state.isEmpty() ? QString() : state + QStringLiteral("/logs");
+}
+
+// Appends all of `bytes` to `path`, creating it 0600; errno tells why when it fails.
+bool AppendToFile(const QString& path, const QByteArray& bytes) {
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        return false;
+    }
+    qsizetype written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n =
+            ::write(fd, bytes.constData() + written, static_cast<size_t>(bytes.size() - written));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            const int error = n < 0 ? errno : ENOSPC;
+            ::close(fd);
+            errno = error;
+            return false;
+        }
+        written += n;
+    }
+    return ::close(fd) == 0;
+}
+
+} // namespace
+
+CLogFile::CLogFile(std::function<void(const QString&)> onFailure)
+    : m_onFailure(std::move(onFailure)) {
+    m_flushTimer.setSingleShot(true);
+    m_flushTimer.setInterval(FLUSH_MS);
+    m_flushTimer.callOnTimeout([this] { Flush(); });
+}
+
+QString CLogFile::SafeName(const QString& host) {
+    QString name = host;
+    for (QChar& c : name) {
+        const bool safe = (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') ||
+                          (c >= u'0' && c <= u'9') || c == u'.' || c == u'-';
+        if (!safe) {
+            c = u'_';
+        }
+    }
+    if (name.startsWith(u'.')) { // never ".", ".." or a hidden folder
+        name[0] = u'_';
+    }
+    return name;
+}
+
+void CLogFile::Start(const QString& host, int port) {
+    Flush();
+    m_paused = false;
+    m_lineOpen = false;
+    const QString logs = LogsFolder();
+    m_folder =
+        logs.isEmpty() ? QString() : logs + u'/' + SafeName(host) + u'_' + QString::number(port);
+    if (m_enabled && m_folder.isEmpty()) {
+        Fail(QStringLiteral("$XDG_STATE_HOME/vyr"), QString::fromLocal8Bit(std::strerror(errno)));
+    }
+}
+
+void CLogFile::SetEnabled(bool enabled) {
+    if (!enabled) {
+        Flush();
+        m_lineOpen = false;
+    }
+    m_enabled = enabled;
+}
+
+void CLogFile::Append(const QString& text, bool lineBreak, const CLineClock::Stamp& stamp) {
+    if (!m_enabled || m_paused || m_folder.isEmpty()) {
+        return;
+    }
+    if (!m_lineOpen) {
+        if (stamp.date != m_day) { // a new day, a new file
+            Flush();
+            m_day = stamp.date;
+        }
+        m_buffer += stamp.fileStamp;
+        m_lineOpen = true;
+    }
+    m_buffer += FileText(text);
+    if (lineBreak) {
+        m_buffer += '\n';
+        m_lineOpen = false;
+    }
+    if (!m_flushTimer.isActive()) {
+        m_flushTimer.start();
+    }
+}
+
+void CLogFile::Flush() {
+    m_flushTimer.stop();
+    if (m_buffer.isEmpty()) {
+        return;
+    }
+    const QByteArray bytes = std::exchange(m_buffer, QByteArray());
+    const QString path = FilePath();
+    if (!MakePrivateDirectory(m_folder)) {
+        Fail(m_folder, QString::fromLocal8Bit(std::strerror(errno)));
+    } else if (!AppendToFile(path, bytes)) {
+        Fail(path, QString::fromLocal8Bit(std::strerror(errno)));
+    }
+}
+
+void CLogFile::Fail(const QString& path, const QString& why) {
+    m_paused = true;
+    m_lineOpen = false;
+    m_buffer.clear();
+    m_flushTimer.stop();
+    m_onFailure(QString::fromLatin1(strings::LOG_FILE_FAILED).arg(path, why));
+}
+
+QString CLogFile::Folder() const {
+    return m_folder.isEmpty() ? LogsFolder() : m_folder;
+}
+
+QString CLogFile::FilePath() const {
+    return m_folder.isEmpty() ? QString() : m_folder + u'/' + m_day + QStringLiteral(".log");
+}
