@@ -1,8 +1,8 @@
 // The admin window on a Qt platform (offscreen unless QT_QPA_PLATFORM says otherwise): one
 // status-log line appended to a log of 1,000 and of 100,000 lines (the scrollback, where every
 // new line drops the oldest), with and without the repaint that follows; a refresh tick that
-// shows a burst of 32 entries queued by the client; and the player-list redraw of a refresh tick
-// at 8, 64 and 256 players.
+// shows a burst of 32 entries queued by the client; the player-list redraw of a refresh tick at
+// 8, 64 and 256 players; and the time from a datagram's arrival to its handling.
 
 #include <QApplication>
 #include <QListWidget>
@@ -11,6 +11,7 @@
 
 #include "bench/BenchCounters.h"
 #include "bench/BenchRoster.h"
+#include "bench/LoopbackUdp.h"
 #include "bench/WindowHarness.h"
 #include "engine/Timers.h"
 
@@ -106,8 +107,42 @@ void BM_RedrawPlayerListAndPaint(benchmark::State& state) {
     RedrawTicks(state, true);
 }
 
+// From a datagram's arrival on the link to its handling by the window's client: a score change
+// sent by a loopback server, waited for in the window's own event loop (real time).
+void BM_ArrivalToHandling(benchmark::State& state) {
+    WindowHarness window;
+    CAdminDlg& dlg = window.Dlg();
+    LoopbackUdp server;
+    dlg.m_hostEdit->setText("127.0.0.1");
+    dlg.m_portEdit->setText(QString::number(server.Port()));
+    dlg.m_userEdit->setText("admin");
+    dlg.m_passwordEdit->setText("admin");
+    dlg.OnConnect();
+    std::vector<std::uint8_t> login;
+    const std::optional<int> clientPort = server.ReceiveFrom(login, std::chrono::seconds(2));
+    if (!clientPort) {
+        state.SkipWithError("no login arrived");
+        return;
+    }
+    server.ConnectTo(*clientPort);
+    const Bytes welcome = wire::EncodeWelcome({{3, 0, "Bob"}});
+    server.Send(welcome.data(), welcome.size());
+    while (!dlg.m_bConnected) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    std::int16_t value = 0;
+    for (auto _ : state) {
+        const Bytes update = wire::EncodePlayerValue(3, ++value);
+        server.Send(update.data(), update.size());
+        while (dlg.m_pClient->roster->ValueByPosition(0) != value) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        }
+    }
+}
+
 } // namespace
 
+BENCHMARK(BM_ArrivalToHandling)->Iterations(200)->UseRealTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_AppendLog)->Arg(1000)->Arg(100000)->Iterations(APPENDS)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_AppendLogAndPaint)
     ->Arg(1000)

@@ -7,6 +7,7 @@
 #include <optional>
 #include <utility>
 
+#include "engine/Timers.h"
 #include "platform/MessageBox.h"
 #include "res/Resource.h"
 #include "res/Strings.h"
@@ -16,7 +17,6 @@
 #include "ui/ServerListWindow.h"
 #include "ui/TabStopDelegate.h"
 #include "ui_AdminDlg.h"
-#include "engine/Timers.h"
 
 namespace {
 
@@ -84,6 +84,7 @@ CAdminDlg::CAdminDlg(QWidget* parent)
     m_userEdit = ui->userEdit;
     m_portEdit = ui->portEdit;
     m_hostEdit = ui->hostEdit;
+    m_reconnectCheck = ui->reconnectCheck;
     m_serverList = new CServerListWindow(this);
 
     setWindowIcon(AppIcon());
@@ -98,6 +99,7 @@ CAdminDlg::CAdminDlg(QWidget* parent)
     connect(m_banButton, &QPushButton::clicked, this, &CAdminDlg::OnBan);
     connect(m_sendButton, &QPushButton::clicked, this, &CAdminDlg::OnSend);
     connect(m_shutdownButton, &QPushButton::clicked, this, &CAdminDlg::OnShutdown);
+    SetUpReconnect();
 
     LoadSettings();
     m_userEdit->setFocus();
@@ -175,11 +177,15 @@ void CAdminDlg::OnConnect() {
 
         m_pClient.reset();
         m_pClient = std::make_unique<CAdminClient>();
-        if (!m_pClient->Connect(host.toUtf8().constData(), port, user.toLatin1().constData(),
-                                password.toLatin1().constData())) {
+        const bool opened =
+            m_pClient->Connect(host.toUtf8().constData(), port, user.toLatin1().constData(),
+                               password.toLatin1().constData());
+        WatchLink();
+        if (!opened) {
             AfxMessageBox(strings::CONNECT_FAILED);
             return;
         }
+        SessionStarting();
         m_timers.SetTimer(TIMER_CONNECT_TIMEOUT, CONNECT_TIMEOUT_MS);
         m_timers.SetTimer(TIMER_UI_REFRESH, UI_REFRESH_MS);
         m_timers.SetTimer(TIMER_POLL, POLL_MS);
@@ -188,10 +194,14 @@ void CAdminDlg::OnConnect() {
         m_connectButton->setText(strings::DISCONNECT);
         AppendLog(strings::LOG_CONNECTING, COLOUR_BLUE, true);
     } else if (caption == QLatin1String(strings::DISCONNECT)) {
+        if (StopReconnecting(strings::LOG_RECONNECT_STOPPED)) {
+            return;
+        }
         // The next tick of any timer shows the end of the connection.
         m_pClient->Disconnect();
         m_pClient->reason = strings::REASON_CLIENT_DISCONNECTED;
         m_bConnected = true;
+        FollowClient(false);
     }
 }
 
@@ -201,6 +211,7 @@ void CAdminDlg::OnTimer(unsigned timerId) {
     }
     // The client may open a modal box in here, and ticks run nested inside it: every step below
     // reads the client's state afresh.
+    ++m_tickDepth;
     m_pClient->OnTimer(timerId);
     const bool idle = !m_pClient->loggedIn && !m_pClient->loginPending;
     if (!m_bConnected && m_pClient->loggedIn) {
@@ -212,6 +223,8 @@ void CAdminDlg::OnTimer(unsigned timerId) {
     if (timerId == TIMER_UI_REFRESH) {
         Refresh();
     }
+    FollowClient(timerId == TIMER_UI_REFRESH);
+    --m_tickDepth;
 }
 
 void CAdminDlg::ConnectedTransition() {
@@ -223,9 +236,11 @@ void CAdminDlg::ConnectedTransition() {
     m_banButton->setEnabled(true);
     m_shutdownButton->setEnabled(true);
     AppendLog(strings::LOG_CONNECTED, COLOUR_BLUE, true);
+    m_reconnect.LoggedIn();
 }
 
 void CAdminDlg::DisconnectedTransition() {
+    const bool wasConnected = m_bConnected;
     m_pClient->reasonPending = false;
     m_commandEdit->setEnabled(false);
     m_sendButton->setEnabled(false);
@@ -239,6 +254,7 @@ void CAdminDlg::DisconnectedTransition() {
     AppendLog(FromWire(m_pClient->reason), COLOUR_RED, true);
     m_bConnected = false;
     m_timers.KillTimer(TIMER_CONNECT_TIMEOUT);
+    SessionEnded(wasConnected);
 }
 
 // Empties the client's mailboxes into the log (as much as the tick's time budget allows), the
@@ -253,7 +269,6 @@ void CAdminDlg::Refresh() {
         m_pClient->listTextLength = 0;
         m_serverList->ShowEntries(wire::SplitListText(m_pClient->listText));
     }
-    m_timers.SetTimer(TIMER_UI_REFRESH, UI_REFRESH_MS);
 }
 
 // Rebuilds the list in roster order, so an item's index is the player's roster position. The
@@ -374,6 +389,8 @@ void CAdminDlg::OnDestroy() {
         m_pClient->reason = strings::REASON_CLIENT_DISCONNECTED;
     }
     SaveSettings();
+    DropLinkNotifier();
+    StopReconnecting(nullptr);
     for (unsigned id : {TIMER_CONNECT_TIMEOUT, TIMER_UI_REFRESH, TIMER_POLL, TIMER_WATCHDOG}) {
         m_timers.KillTimer(id);
     }

@@ -11,6 +11,7 @@
 
 #include "engine/AdminClient.h"
 #include "platform/WindowTimers.h"
+#include "ui/ReconnectPolicy.h"
 
 class QCheckBox;
 class QLineEdit;
@@ -18,6 +19,8 @@ class QListWidget;
 class QPlainTextEdit;
 class QTextCursor;
 class QPushButton;
+class QSocketNotifier;
+class QTimer;
 class CServerListWindow;
 
 namespace Ui {
@@ -38,6 +41,8 @@ class CAdminDlg : public QDialog {
     void OnSend();
     void OnShutdown();
     void OnSysCommand(unsigned commandId);
+    // The reconnect wait is over: the next attempt, through OnConnect.
+    void OnReconnectDue();
 
     // Adds `text` at the end of the status log in `colour` (0x00BBGGRR); `lineBreak` ends the
     // line, so two calls without it in the first form one line.
@@ -71,6 +76,9 @@ class CAdminDlg : public QDialog {
     // The entries of the latest server list text, in a small window of their own.
     CServerListWindow* m_serverList;
     CWindowTimers m_timers;
+    QCheckBox* m_reconnectCheck;
+    // Single shot: the wait before the next reconnect attempt; active only while waiting.
+    QTimer* m_reconnectTimer;
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -90,8 +98,24 @@ class CAdminDlg : public QDialog {
     void OnDestroy();
     void LoadSettings();
     void SaveSettings() const;
+    // The main loop between ticks: the link's readiness notifier and the refresh tick.
+    void WatchLink();
+    void DropLinkNotifier();
+    void FollowClient(bool afterRefresh);
+    // Reconnecting (ui/AdminDlgReconnect.cpp).
+    void SetUpReconnect();
+    void SessionStarting();
+    void SessionEnded(bool wasConnected);
+    bool StopReconnecting(const char* line);
+    void EndReconnecting(const char* line);
+    QStringList LoginFields() const;
 
     bool m_destroyed = false;
-    std::deque<LogEntry> m_logBacklog; // taken from the client, not shown yet
-    long long m_logSkipped = 0;        // dropped from the backlog since the last notice
+    std::deque<LogEntry> m_logBacklog;         // taken from the client, not shown yet
+    long long m_logSkipped = 0;                // dropped from the backlog since the last notice
+    QSocketNotifier* m_linkNotifier = nullptr; // for the socket of the latest Connect
+    int m_tickDepth = 0;                       // ticks running, nested ones included
+    CReconnectPolicy m_reconnect{ProcessRandom};
+    bool m_reconnectAttempt = false; // OnConnect runs for the reconnect wait, not for the admin
+    QStringList m_sessionFields;     // the login fields of the latest Connect
 };
