@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "bench/LoopbackUdp.h"
 #include "engine/AdminClient.h"
+#include "tests/support/UdpPeer.h"
 
 class BenchClient {
   public:
@@ -17,7 +17,7 @@ class BenchClient {
         client.HandleDatagram(wire::ByteView{datagram.data(), datagram.size()});
     }
 
-    LoopbackUdp server;
+    UdpPeer server;
     CAdminClient client;
     std::vector<wire::PlayerEntry> players;
 };

@@ -1,18 +1,19 @@
 #pragma once
-// A game server's event stream as the admin client receives it: score changes, deaths and chat
-// most of the time, joins and leaves that keep the roster near its size, the odd keepalive ping
-// (the mix of the demo server). Every event is one datagram, consistent with the players that
-// the stream has let join and leave so far.
+// A game server's event stream as the admin client receives it: the demo server's simulated
+// game, so that the benchmarks see the same mix of events and names as someone trying the tool.
+// Every event is one datagram, consistent with the players that the game has so far.
 
 #include <cstdint>
 #include <random>
 #include <vector>
 
 #include "engine/Protocol.h"
+#include "tools/demo-server/PlayerSimulation.h"
 
 class EventStream {
   public:
-    // Starts with `players` players (BenchPlayers), whom a welcome would carry.
+    // Starts with `players` players (at most PlayerSimulation::MAX_TARGET), whom a welcome would
+    // carry; their ids are 0 to players - 1.
     EventStream(int players, unsigned seed);
 
     const std::vector<wire::PlayerEntry>& Players() const { return players; }
@@ -21,26 +22,19 @@ class EventStream {
         Bytes datagram;
         bool logsLine = false; // the client queues one log entry for it
     };
-    // One event of the mix.
+    // One event of the game's mix.
     Event Next();
 
-    // One event of a given kind; Join and Leave change the players. All but Join need a player.
-    Bytes Death();
-    Bytes Chat();
-    Bytes ScoreChange();
-    Bytes Join();
-    Bytes Leave();
+    // One event of a given kind. Death, Chat and ScoreChange name live players.
+    Bytes Death() { return game.Death(); }
+    Bytes Chat() { return game.Chat(); }
+    Bytes ScoreChange() { return game.ScoreChange(); }
     Bytes Ping();
     Bytes ListText();
     Bytes KillServerStatus();
 
   private:
-    std::size_t RandomIndex(); // of a player; there must be one
-    const wire::PlayerEntry& RandomPlayer();
-    int Roll(int low, int high); // inclusive
-
+    PlayerSimulation game;
     std::vector<wire::PlayerEntry> players;
-    std::size_t target;
-    int joins = 0;
     std::mt19937 rng;
 };

@@ -11,10 +11,10 @@
 #include <cstdlib>
 #include <thread>
 
-#include "bench/LoopbackUdp.h"
-#include "bench/SocketStats.h"
 #include "engine/AdminClient.h"
 #include "engine/Timers.h"
+#include "tests/support/SocketStats.h"
+#include "tests/support/UdpPeer.h"
 
 namespace {
 
@@ -46,12 +46,25 @@ void SetReceiveBuffer(int fd, int bytes) {
     }
 }
 
-unsigned long Drops(int fd) {
-    const std::optional<UdpSocketStats> stats = ReadSocketStats(fd);
+SocketStats Stats(int fd) {
+    const std::optional<SocketStats> stats = StatsOf(fd);
     if (!stats) {
-        Fail("the socket is not in /proc/net/udp");
+        Fail("the kernel tells nothing of the socket (SO_MEMINFO)");
     }
-    return stats->drops;
+    return *stats;
+}
+
+// A bound loopback socket, or the end of the benchmark.
+void CheckValid(const UdpPeer& peer) {
+    if (!peer.Valid()) {
+        Fail("no loopback socket");
+    }
+}
+
+void Connect(UdpPeer& from, int toPort) {
+    if (!from.ConnectTo(toPort)) {
+        Fail("cannot connect a loopback socket");
+    }
 }
 
 std::size_t Count(const TrialSettings& settings, const PreparedStream& stream) {
@@ -70,18 +83,16 @@ void Finish(TrialResult& r, const SendResult& s, const TrialSettings& settings) 
 }
 
 // Logs the client in to `server` with the stream's first roster.
-void LogIn(CAdminClient& client, LoopbackUdp& server, const PreparedStream& stream) {
+void LogIn(CAdminClient& client, UdpPeer& server, const PreparedStream& stream) {
+    CheckValid(server);
     if (!client.Connect("127.0.0.1", server.Port(), "admin", "admin")) {
         Fail("the client's link did not open");
     }
-    std::vector<std::uint8_t> login;
-    const std::optional<int> clientPort = server.ReceiveFrom(login, std::chrono::seconds(2));
-    if (!clientPort) {
+    if (!server.Receive(std::chrono::seconds(2))) {
         Fail("no login arrived");
     }
-    server.ConnectTo(*clientPort);
-    const Bytes welcome = wire::EncodeWelcome(stream.welcomePlayers);
-    server.Send(welcome.data(), welcome.size());
+    Connect(server, server.SenderPort());
+    server.Send(wire::EncodeWelcome(stream.welcomePlayers));
     const Clock::time_point deadline = Clock::now() + std::chrono::seconds(2);
     while (!client.loggedIn && Clock::now() < deadline) {
         client.OnTimer(TIMER_POLL);
@@ -115,12 +126,12 @@ void DrainOnArrival(CAdminClient& client, Clock::time_point until, TrialResult& 
 
 TrialResult RunClient(const PreparedStream& stream, const TrialSettings& settings, bool onArrival) {
     const std::size_t count = Count(settings, stream);
-    LoopbackUdp server;
+    UdpPeer server;
     CAdminClient client;
     LogIn(client, server, stream);
     const int fd = client.link->socketHandle;
     SetReceiveBuffer(fd, settings.receiveBuffer);
-    const unsigned long dropsBefore = Drops(fd);
+    const unsigned long dropsBefore = Stats(fd).drops;
 
     SendResult sent;
     std::atomic<bool> senderDone{false};
@@ -146,8 +157,8 @@ TrialResult RunClient(const PreparedStream& stream, const TrialSettings& setting
             std::this_thread::sleep_until(tick);
         }
         const bool finished = senderDone;
-        result.peakQueuedBytes = std::max(
-            result.peakQueuedBytes, ReadSocketStats(fd).value_or(UdpSocketStats{}).queuedBytes);
+        result.peakQueuedBytes =
+            std::max<unsigned long>(result.peakQueuedBytes, Stats(fd).queuedBytes);
         const Clock::time_point pollStart = Clock::now();
         client.OnTimer(TIMER_POLL);
         const double pollMs =
@@ -162,8 +173,9 @@ TrialResult RunClient(const PreparedStream& stream, const TrialSettings& setting
     sender.join();
     Finish(result, sent, settings);
     result.expected = stream.LinesUpTo(sent.sent);
-    result.drops = Drops(fd) - dropsBefore;
-    result.receiveBuffer = ReceiveBufferBytes(fd);
+    const SocketStats after = Stats(fd);
+    result.drops = after.drops - dropsBefore;
+    result.receiveBuffer = static_cast<int>(after.receiveBuffer);
     return result;
 }
 
@@ -179,15 +191,17 @@ TrialResult RunClientOnArrivalTrial(const PreparedStream& stream, const TrialSet
 
 TrialResult RunReceiveLoopTrial(const PreparedStream& stream, const TrialSettings& settings) {
     const std::size_t count = Count(settings, stream);
-    LoopbackUdp server;
-    LoopbackUdp receiver;
+    UdpPeer server;
+    UdpPeer receiver;
+    CheckValid(server);
+    CheckValid(receiver);
     AskLikeTheLink(receiver.Fd());
     SetReceiveBuffer(receiver.Fd(), settings.receiveBuffer);
-    receiver.ConnectTo(server.Port());
-    server.ConnectTo(receiver.Port());
+    Connect(receiver, server.Port());
+    Connect(server, receiver.Port());
     const timeval wait{0, 200 * 1000};
     (void)::setsockopt(receiver.Fd(), SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
-    const unsigned long dropsBefore = Drops(receiver.Fd());
+    const unsigned long dropsBefore = Stats(receiver.Fd()).drops;
 
     // Receives until the sender has finished and 200 ms pass without a datagram.
     std::atomic<bool> senderDone{false};
@@ -210,7 +224,8 @@ TrialResult RunReceiveLoopTrial(const PreparedStream& stream, const TrialSetting
     Finish(result, sent, settings);
     result.received = received;
     result.expected = sent.sent;
-    result.drops = Drops(receiver.Fd()) - dropsBefore;
-    result.receiveBuffer = ReceiveBufferBytes(receiver.Fd());
+    const SocketStats after = Stats(receiver.Fd());
+    result.drops = after.drops - dropsBefore;
+    result.receiveBuffer = static_cast<int>(after.receiveBuffer);
     return result;
 }

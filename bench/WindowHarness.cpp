@@ -1,31 +1,9 @@
 #include "bench/WindowHarness.h"
 
 #include <QApplication>
-#include <fstream>
 #include <string>
 
 #include "bench/BenchRoster.h"
-
-namespace {
-
-long StatusKiB(const std::string& field) {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.compare(0, field.size(), field) == 0) {
-            return std::stol(line.substr(field.size()));
-        }
-    }
-    return -1;
-}
-
-} // namespace
-
-void UseOffscreenUnlessSet() {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-}
 
 WindowHarness::WindowHarness() {
     qputenv("XDG_CONFIG_HOME", configDir.path().toLocal8Bit());
@@ -63,12 +41,4 @@ LogEntry WindowHarness::LogLine(int index) {
 void ProcessEvents() {
     QApplication::sendPostedEvents();
     QApplication::processEvents(QEventLoop::AllEvents);
-}
-
-long ResidentKiB() {
-    return StatusKiB("VmRSS:");
-}
-
-long PeakResidentKiB() {
-    return StatusKiB("VmHWM:");
 }

@@ -9,10 +9,9 @@
 #include <vector>
 
 #include "engine/Protocol.h"
+#include "tests/support/ProcessStats.h"
+#include "tests/support/qt/Offscreen.h"
 #include "ui/AdminDlg.h"
-
-// Before the QApplication: offscreen unless QT_QPA_PLATFORM is set.
-void UseOffscreenUnlessSet();
 
 class WindowHarness {
   public:
@@ -32,7 +31,3 @@ class WindowHarness {
 
 // Runs the event loop until nothing is left to do (paints included).
 void ProcessEvents();
-
-// The process's resident set and its peak, in KiB (from /proc/self/status).
-long ResidentKiB();
-long PeakResidentKiB();

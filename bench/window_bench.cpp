@@ -14,9 +14,9 @@
 
 #include "bench/BenchCounters.h"
 #include "bench/BenchRoster.h"
-#include "bench/LoopbackUdp.h"
 #include "bench/WindowHarness.h"
 #include "engine/Timers.h"
+#include "tests/support/UdpPeer.h"
 
 namespace {
 
@@ -115,21 +115,17 @@ void BM_RedrawPlayerListAndPaint(benchmark::State& state) {
 void BM_ArrivalToHandling(benchmark::State& state) {
     WindowHarness window;
     CAdminDlg& dlg = window.Dlg();
-    LoopbackUdp server;
+    UdpPeer server;
     dlg.m_hostEdit->setText("127.0.0.1");
     dlg.m_portEdit->setText(QString::number(server.Port()));
     dlg.m_userEdit->setText("admin");
     dlg.m_passwordEdit->setText("admin");
     dlg.OnConnect();
-    std::vector<std::uint8_t> login;
-    const std::optional<int> clientPort = server.ReceiveFrom(login, std::chrono::seconds(2));
-    if (!clientPort) {
+    if (!server.ReceiveOfType(MSG_LOGIN)) {
         state.SkipWithError("no login arrived");
         return;
     }
-    server.ConnectTo(*clientPort);
-    const Bytes welcome = wire::EncodeWelcome({{3, 0, "Bob"}});
-    server.Send(welcome.data(), welcome.size());
+    server.Send(wire::EncodeWelcome({{3, 0, "Bob"}}));
     while (!dlg.m_bConnected) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
@@ -142,7 +138,7 @@ void BM_ArrivalToHandling(benchmark::State& state) {
         std::thread sender([&] {
             std::this_thread::sleep_for(std::chrono::microseconds(1000 + 7919 * value % 50000));
             sentAt = std::chrono::steady_clock::now();
-            server.Send(update.data(), update.size());
+            server.Send(update);
         });
         while (dlg.m_pClient->roster->ValueByPosition(0) != value) {
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);

@@ -17,8 +17,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "bench/DemoServerChild.h"
 #include "bench/WindowHarness.h"
+#include "tests/support/DemoServerProcess.h"
 
 namespace {
 
@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
             rate = argv[++i];
         }
     }
-    DemoServerChild server(VYR_DEMO_SERVER, {"--players", "16", "--rate", rate, "--seed", "1"});
+    DemoServerProcess server(VYR_DEMO_SERVER, {"--players", "16", "--rate", rate, "--seed", "1"});
     UseOffscreenUnlessSet();
     QApplication application(argc, argv);
     WindowHarness window;

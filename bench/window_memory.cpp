@@ -13,10 +13,10 @@
 int main(int argc, char** argv) {
     UseOffscreenUnlessSet();
     QApplication application(argc, argv);
-    const long startKiB = ResidentKiB();
+    const std::size_t startKiB = ResidentKiB();
     WindowHarness window;
     CAdminDlg& dlg = window.Dlg();
-    std::printf("rss_kib_empty_window=%ld (process before the window: %ld)\n", ResidentKiB(),
+    std::printf("rss_kib_empty_window=%zu (process before the window: %zu)\n", ResidentKiB(),
                 startKiB);
 
     const int checkpoints[] = {1000, 10000, 100000, 200000, 500000, 1000000};
@@ -32,13 +32,13 @@ int main(int argc, char** argv) {
             }
         }
         ProcessEvents();
-        std::printf("lines=%d rss_kib=%ld blocks=%d elapsed_s=%.1f\n", line, ResidentKiB(),
+        std::printf("lines=%d rss_kib=%zu blocks=%d elapsed_s=%.1f\n", line, ResidentKiB(),
                     dlg.m_log->document()->blockCount(),
                     static_cast<double>(clock.nsecsElapsed()) / 1e9);
         std::fflush(stdout);
     }
-    std::printf("rss_kib_after_1m_lines=%ld\n", ResidentKiB());
-    std::printf("peak_rss_kib=%ld\n", PeakResidentKiB());
+    std::printf("rss_kib_after_1m_lines=%zu\n", ResidentKiB());
+    std::printf("peak_rss_kib=%zu\n", PeakResidentKiB());
     std::printf("us_per_line_with_paint=%.1f\n",
                 static_cast<double>(clock.nsecsElapsed()) / 1e3 / line);
     return 0;

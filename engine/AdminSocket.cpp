@@ -18,7 +18,7 @@
 namespace {
 
 // Asked for; the kernel reports double what it grants.
-constexpr int kWantedReceiveBuffer = 8 * 1024 * 1024;
+constexpr int WANTED_RECEIVE_BUFFER = 8 * 1024 * 1024;
 
 // Name lookup: the first IPv4 address that getaddrinfo gives for `text`.
 std::optional<in_addr> LookupByName(const char* text) {
@@ -114,7 +114,7 @@ bool CAdminSocket::Open(const char* hostText, int portNumber) {
     // Bursts of datagrams between two polls must not be dropped by the kernel: ask for a large
     // receive buffer. A privileged process may go past net.core.rmem_max; any other gets what
     // that limit allows. Failure is harmless.
-    const int wanted = kWantedReceiveBuffer;
+    const int wanted = WANTED_RECEIVE_BUFFER;
     if (::setsockopt(socketHandle, SOL_SOCKET, SO_RCVBUFFORCE, &wanted, sizeof wanted) != 0) {
         (void)::setsockopt(socketHandle, SOL_SOCKET, SO_RCVBUF, &wanted, sizeof wanted);
     }
@@ -152,8 +152,8 @@ int CAdminSocket::Receive(void* buffer, int size) {
 
     // MSG_TRUNC makes recv return the datagram's real length even when it was cut to `size`;
     // MSG_DONTWAIT keeps the call from ever blocking the window's thread.
-    const ssize_t n = ::recv(socketHandle, buffer, static_cast<std::size_t>(size),
-                             MSG_TRUNC | MSG_DONTWAIT);
+    const ssize_t n =
+        ::recv(socketHandle, buffer, static_cast<std::size_t>(size), MSG_TRUNC | MSG_DONTWAIT);
     if (n < 0) {
         if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) {
             return 0; // readiness vanished (e.g. a pending error was taken by a send)

@@ -46,7 +46,8 @@ std::string TextUntilNul(ByteView bytes) {
     }
     const void* nul = std::memchr(bytes.data, 0, bytes.size);
     const std::size_t length =
-        nul ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - bytes.data) : bytes.size;
+        nul ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(nul) - bytes.data)
+            : bytes.size;
     return std::string(reinterpret_cast<const char*>(bytes.data), length);
 }
 
@@ -69,19 +70,29 @@ Bytes EncodeLogin(std::string_view user, std::string_view password) {
     return out;
 }
 
-Bytes EncodeQuit() { return Bytes{MSG_QUIT, 0}; }
+Bytes EncodeQuit() {
+    return Bytes{MSG_QUIT, 0};
+}
 
 Bytes EncodeChat(std::string_view text) {
     return HeaderTextNul({MSG_CHAT, CHAT_KIND_SERVER}, text);
 }
 
-Bytes EncodePong() { return Bytes{MSG_PONG}; }
+Bytes EncodePong() {
+    return Bytes{MSG_PONG};
+}
 
-Bytes EncodeKick(std::uint8_t id) { return Bytes{MSG_KICK, id}; }
+Bytes EncodeKick(std::uint8_t id) {
+    return Bytes{MSG_KICK, id};
+}
 
-Bytes EncodeBan(std::uint8_t id) { return Bytes{MSG_BAN, id}; }
+Bytes EncodeBan(std::uint8_t id) {
+    return Bytes{MSG_BAN, id};
+}
 
-Bytes EncodeKillServer() { return Bytes{MSG_KILLSERVER}; }
+Bytes EncodeKillServer() {
+    return Bytes{MSG_KILLSERVER};
+}
 
 // --- server -> client ---
 
@@ -101,7 +112,9 @@ Bytes EncodeServerChat(std::uint8_t sender, std::uint8_t kind, std::string_view 
     return HeaderTextNul({MSG_CHAT, sender, kind}, text);
 }
 
-Bytes EncodePing() { return Bytes{MSG_PING}; }
+Bytes EncodePing() {
+    return Bytes{MSG_PING};
+}
 
 Bytes EncodeRefused(std::uint8_t code) {
     return Bytes{MSG_REFUSED, code};
@@ -252,20 +265,25 @@ std::vector<std::string> SplitListText(std::string_view text) {
 
 std::optional<Login> DecodeLogin(ByteView payload) {
     // payload = constant byte, user, "|", password, NUL. The constant byte is not checked here;
-    // the user runs to the first "|" (a login without one is malformed), the password to its NUL
-    // or the datagram's end.
-    if (payload.data == nullptr || payload.size < 2) {
+    // the user runs to the first "|", the password to the first NUL after it. A login without
+    // either is malformed.
+    if (payload.data == nullptr || payload.size < 3) {
         return std::nullopt;
     }
     const ByteView rest = Tail(payload, 1);
-    const void* bar = std::memchr(rest.data, static_cast<unsigned char>(LOGIN_SEPARATOR), rest.size);
+    const auto* bar = static_cast<const std::uint8_t*>(
+        std::memchr(rest.data, static_cast<unsigned char>(LOGIN_SEPARATOR), rest.size));
     if (bar == nullptr) {
         return std::nullopt;
     }
-    const auto userLength = static_cast<std::size_t>(static_cast<const std::uint8_t*>(bar) - rest.data);
+    const auto userLength = static_cast<std::size_t>(bar - rest.data);
+    const ByteView password = Tail(rest, userLength + 1);
+    if (std::memchr(password.data, 0, password.size) == nullptr) {
+        return std::nullopt;
+    }
     Login login;
     login.user = TextUntilNul(ByteView{rest.data, userLength});
-    login.password = TextUntilNul(Tail(rest, userLength + 1));
+    login.password = TextUntilNul(password);
     return login;
 }
 
@@ -278,10 +296,11 @@ std::optional<std::uint8_t> DecodePlayerCommand(ByteView payload) {
 
 std::optional<std::string> DecodeClientChat(ByteView payload) {
     // payload = kind (always 3, not checked), text, NUL.
-    if (payload.data == nullptr || payload.size < 1) {
+    const ByteView text = Tail(payload, 1);
+    if (payload.data == nullptr || std::memchr(text.data, 0, text.size) == nullptr) {
         return std::nullopt;
     }
-    return TextUntilNul(Tail(payload, 1));
+    return TextUntilNul(text);
 }
 
 } // namespace wire

@@ -4,7 +4,7 @@
 //
 // Grammar (u8 = one byte, i16 = signed 16-bit little-endian, text = single-byte characters):
 //
-//   client -> server
+//   client -> server                 (a login or chat without its closing NUL is malformed)
 //     login      = 13 u8:8 user "|" password 0x00       (user never holds "|")
 //     quit       = 2 0x00
 //     chat       = 3 u8:3 text 0x00

@@ -21,24 +21,19 @@
 #include <optional>
 #include <string>
 
-#include "FuzzScript.h"
-#include "LoopbackSink.h"
-#include "engine/AdminClient.h"
-#include "platform/MessageBox.h"
-#include "engine/Timers.h"
+#include <sys/socket.h>
 
-#define CHECK(condition)                                                                           \
-    do {                                                                                           \
-        if (!(condition)) {                                                                        \
-            std::fprintf(stderr, "client_fuzzer: %s:%d: check failed: %s\n", __FILE__, __LINE__,   \
-                         #condition);                                                              \
-            std::abort();                                                                          \
-        }                                                                                          \
-    } while (0)
+#include "engine/AdminClient.h"
+#include "engine/PrintableText.h"
+#include "engine/Timers.h"
+#include "fuzz/FuzzCheck.h"
+#include "fuzz/FuzzScript.h"
+#include "platform/MessageBox.h"
+#include "tests/support/UdpPeer.h"
 
 namespace {
 
-constexpr int kBoxActions = 4;
+constexpr int BOX_ACTIONS = 4;
 
 bool IsLogColour(COLORREF c) {
     return c == COLOUR_BLACK || c == COLOUR_DARK_RED || c == COLOUR_RED || c == COLOUR_BROWN ||
@@ -46,7 +41,7 @@ bool IsLogColour(COLORREF c) {
 }
 
 bool IsBoxText(const std::string& text) {
-    static const char* const kTexts[] = {
+    static const char* const BOX_TEXTS[] = {
         "Another player is using this nick.",
         "Your address is banned from the server.",
         "Another player is already connected from this IP.",
@@ -55,7 +50,7 @@ bool IsBoxText(const std::string& text) {
         "Disconnected: Incompatible version.",
         "IP could not be removed.",
     };
-    for (const char* known : kTexts) {
+    for (const char* known : BOX_TEXTS) {
         if (text == known) {
             return true;
         }
@@ -63,9 +58,42 @@ bool IsBoxText(const std::string& text) {
     return false;
 }
 
+using Datagram = UdpPeer::Bytes;
+
+// The far end of the client's link: it never answers, so no real traffic reaches the client,
+// yet every datagram the client sends can be inspected.
+UdpPeer& Sink() {
+    static UdpPeer sink;
+    static const bool ready = [] {
+        CHECK(sink.Valid());
+        const int buffer = 4 * 1024 * 1024;
+        (void)::setsockopt(sink.Fd(), SOL_SOCKET, SO_RCVBUF, &buffer, sizeof buffer);
+        return true;
+    }();
+    (void)ready;
+    return sink;
+}
+
+// Every datagram that `sender` (a socket connected to the sink) sent since the last flush, in
+// order: a marker sent after them through `sender` ends the read.
+std::vector<Datagram> Flush(UdpPeer& sink, int sender) {
+    // Type byte 0xFE and a tail no client datagram carries.
+    static const Datagram MARKER = {0xFE, 'v', 'y', 'r', '-', 'f', 'l', 'u', 's', 'h'};
+    CHECK(::send(sender, MARKER.data(), MARKER.size(), 0) == static_cast<ssize_t>(MARKER.size()));
+    std::vector<Datagram> received;
+    for (;;) {
+        std::optional<Datagram> datagram = sink.Receive(UdpPeer::Ms(5000));
+        CHECK(datagram.has_value());
+        if (*datagram == MARKER) {
+            return received;
+        }
+        received.push_back(std::move(*datagram));
+    }
+}
+
 class Run {
   public:
-    Run(const std::uint8_t* data, std::size_t size, LoopbackSink& sink)
+    Run(const std::uint8_t* data, std::size_t size, UdpPeer& sink)
         : script(data, size), sink(sink) {
         client.roster->RemoveAll();
         OpenLink();
@@ -94,7 +122,7 @@ class Run {
                 break;
             }
             CheckInvariants();
-            CheckUnasked(sink.Arrived());
+            CheckUnasked(sink.Drain());
         }
     }
 
@@ -105,7 +133,7 @@ class Run {
         // A flood of refusals must not stack boxes without bound: the client shows one at a time.
         CHECK(!boxOpen);
         boxOpen = true;
-        for (int i = 0; i < kBoxActions; ++i) {
+        for (int i = 0; i < BOX_ACTIONS; ++i) {
             const int action = script.Byte() % 4;
             if (action == 0) {
                 break;
@@ -150,7 +178,8 @@ class Run {
             const char* start = reinterpret_cast<const char*>(payload + 2);
             const std::string text(start, std::find(start, start + (length - 3), '\0'));
             CHECK(client.logEntries.size() == entriesBefore + 1);
-            CHECK(client.logEntries.back().text.find(text) != std::string::npos);
+            // Shown whole, its control characters as visible escapes.
+            CHECK(client.logEntries.back().text.find(Printable(text)) != std::string::npos);
         }
     }
 
@@ -171,12 +200,12 @@ class Run {
             Send(type, position);
             return;
         }
-        CheckUnasked(sink.Flush(client.link->socketHandle));
+        CheckUnasked(Flush(sink, client.link->socketHandle));
         Send(type, position);
-        const std::vector<LoopbackSink::Datagram> sent = sink.Flush(client.link->socketHandle);
+        const std::vector<Datagram> sent = Flush(sink, client.link->socketHandle);
         if (present) {
             CHECK(sent.size() == 1);
-            CHECK(sent[0] == LoopbackSink::Datagram({static_cast<std::uint8_t>(type), id}));
+            CHECK(sent[0] == Datagram({static_cast<std::uint8_t>(type), id}));
         } else {
             CHECK(sent.empty());
         }
@@ -226,10 +255,9 @@ class Run {
     }
 
     // Unless the admin asks for something, the client only answers pings and says goodbye.
-    static void CheckUnasked(const std::vector<LoopbackSink::Datagram>& sent) {
-        for (const LoopbackSink::Datagram& datagram : sent) {
-            CHECK(datagram == LoopbackSink::Datagram{MSG_PONG} ||
-                  datagram == (LoopbackSink::Datagram{MSG_QUIT, 0}));
+    static void CheckUnasked(const std::vector<Datagram>& sent) {
+        for (const Datagram& datagram : sent) {
+            CHECK(datagram == Datagram{MSG_PONG} || datagram == (Datagram{MSG_QUIT, 0}));
         }
     }
 
@@ -258,7 +286,7 @@ class Run {
     }
 
     FuzzScript script;
-    LoopbackSink& sink;
+    UdpPeer& sink;
     CAdminClient client;
     int datagramsSinceTake = 0;
     int datagramsInFlight = 0;
@@ -278,8 +306,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static LoopbackSink sink;
-    Run run(data, size, sink);
+    Run run(data, size, Sink());
     current = &run;
     run.Play();
     current = nullptr;

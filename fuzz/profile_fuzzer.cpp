@@ -19,24 +19,16 @@
 #include <utility>
 #include <vector>
 
+#include "fuzz/FuzzCheck.h"
 #include "platform/PrivateProfile.h"
-
-#define CHECK(condition)                                                                           \
-    do {                                                                                           \
-        if (!(condition)) {                                                                        \
-            std::fprintf(stderr, "profile_fuzzer: %s:%d: check failed: %s\n", __FILE__, __LINE__,  \
-                         #condition);                                                              \
-            std::abort();                                                                          \
-        }                                                                                          \
-    } while (0)
 
 namespace {
 
 using Name = std::pair<std::string, std::string>; // section, key
 
-constexpr std::size_t kMaxDerivedNames = 24;
+constexpr std::size_t MAX_DERIVED_NAMES = 24;
 // A fallback no file line can yield: it holds a line break.
-const std::string kMissing = "\n(missing)\n";
+const std::string MISSING = "\n(missing)\n";
 
 std::string g_dir;
 std::string g_path;
@@ -119,7 +111,7 @@ std::vector<Name> Candidates(const std::vector<std::string>& lines) {
     }
     std::string section;
     for (const std::string& raw : lines) {
-        if (names.size() >= 5 + kMaxDerivedNames) {
+        if (names.size() >= 5 + MAX_DERIVED_NAMES) {
             break;
         }
         const std::string line = Trim(raw);
@@ -192,7 +184,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::vector<Name> names = Candidates(lines);
     std::map<Name, std::string> before;
     for (const Name& name : names) {
-        before[name] = GetPrivateProfileString(name.first, name.second, kMissing, g_path);
+        before[name] = GetPrivateProfileString(name.first, name.second, MISSING, g_path);
     }
 
     std::vector<Name> targets;
@@ -214,11 +206,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     CHECK(WritePrivateProfileString(asked.first, asked.second, value, g_path));
     CHECK(ChangesAtMostOneLine(input, ReadFile()));
-    CHECK(GetPrivateProfileString(target.first, target.second, kMissing, g_path) == value);
-    CHECK(GetPrivateProfileString(padded.first, padded.second, kMissing, g_path) == value);
+    CHECK(GetPrivateProfileString(target.first, target.second, MISSING, g_path) == value);
+    CHECK(GetPrivateProfileString(padded.first, padded.second, MISSING, g_path) == value);
     for (const auto& [name, old] : before) {
         if (!SameName(name, target)) {
-            CHECK(GetPrivateProfileString(name.first, name.second, kMissing, g_path) == old);
+            CHECK(GetPrivateProfileString(name.first, name.second, MISSING, g_path) == old);
         }
     }
 

@@ -1,4 +1,4 @@
-#include "ConfigPath.h"
+#include "platform/ConfigPath.h"
 
 #include <cstdlib>
 #include <pwd.h>

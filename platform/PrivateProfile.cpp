@@ -1,10 +1,10 @@
-#include "PrivateProfile.h"
+#include "platform/PrivateProfile.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <vector>
 
-#include "WholeFile.h"
+#include "platform/WholeFile.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "WindowTimers.h"
+#include "platform/WindowTimers.h"
 
 #include <QTimerEvent>
 #include <algorithm>

@@ -1,12 +1,6 @@
 #pragma once
 // Resource and control ids, kept as the window's template numbers them.
 
-// Templates, strings and the icon.
-constexpr int IDD_ABOUTBOX = 100;
-constexpr int IDS_ABOUTBOX = 101;
-constexpr int IDD_ADMIN_DIALOG = 102;
-constexpr int IDR_MAINFRAME = 128;
-
 // Controls of the admin window.
 constexpr int IDC_PLAYER_LIST = 1001;
 constexpr int IDC_KICK = 1002;

@@ -3,7 +3,7 @@
 
 namespace strings {
 
-constexpr char ABOUT_MENU[] = "&About Admin..."; // IDS_ABOUTBOX
+constexpr char ABOUT_MENU[] = "&About Admin...";
 constexpr char SERVER_LIST_CAPTION[] = "Server list";
 
 constexpr char CONNECT[] = "Connect";

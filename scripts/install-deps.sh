@@ -5,7 +5,8 @@
 # --package (what builds and checks the Debian package).
 set -euo pipefail
 
-packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev qt6-base-dev libgl-dev)
+packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev qt6-base-dev libgl-dev libedit-dev
+          nlohmann-json3-dev)
 for arg in "$@"; do
     case "$arg" in
         --fuzz) packages+=(clang libclang-rt-dev) ;;

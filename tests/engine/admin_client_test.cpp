@@ -1,16 +1,8 @@
-// The client's state machine, driven step by step through OnTimer and HandleDatagram. A loopback
-// UdpPeer plays the server wherever the state needs an open link.
-
-#include "engine/AdminClient.h"
-
-#include <gtest/gtest.h>
-#include <poll.h>
+// The client's state machine: timers, refusals, the welcome and the log texts of every event.
 
 #include <ostream>
 
-#include "tests/support/MessageBoxRecorder.h"
-#include "tests/support/UdpPeer.h"
-#include "engine/Timers.h"
+#include "tests/engine/AdminClientFixture.h"
 
 void PrintTo(const LogEntry& entry, std::ostream* out) {
     *out << '"' << entry.text << "\" in " << entry.colour;
@@ -21,47 +13,6 @@ namespace {
 using Entries = std::vector<LogEntry>;
 using Texts = std::vector<std::string>;
 const char* const TIMED_OUT = "Connection timed out.";
-
-class AdminClientTest : public ::testing::Test {
-  protected:
-    void Connect() {
-        ASSERT_TRUE(client.Connect("127.0.0.1", server.Port(), "admin", "pw"));
-        ASSERT_TRUE(server.ReceiveOfType(MSG_LOGIN)); // also lets the server answer
-    }
-
-    void LogIn(const std::vector<wire::PlayerEntry>& players = {}) {
-        Connect();
-        Handle(wire::EncodeWelcome(players));
-        ASSERT_TRUE(client.loggedIn);
-        client.listDirty = false;
-    }
-
-    // The datagram is on the heap at its exact size, so a read past it is a heap overflow.
-    void Handle(const Bytes& datagram) {
-        client.HandleDatagram(wire::ByteView{datagram.data(), datagram.size()});
-    }
-
-    // Sends one datagram and waits (bounded) until it waits in the client's empty socket.
-    void SendToClient(const Bytes& datagram) {
-        ASSERT_GT(server.Send(datagram), 0);
-        pollfd waiting{client.link->socketHandle, POLLIN, 0};
-        ASSERT_EQ(::poll(&waiting, 1, 2000), 1);
-    }
-
-    void Ticks(int count) {
-        for (int i = 0; i < count; ++i) {
-            client.OnTimer(TIMER_WATCHDOG);
-        }
-    }
-
-    bool Idle() const { return !client.loggedIn && !client.loginPending; }
-
-    UdpPeer server;
-    MessageBoxRecorder boxes;
-    CAdminSocket link;
-    CPlayerList roster;
-    CAdminClient client{link, roster};
-};
 
 TEST_F(AdminClientTest, ConnectTimeoutEndsOnlyAnUnansweredLogin) {
     client.OnTimer(TIMER_CONNECT_TIMEOUT);
@@ -251,7 +202,8 @@ TEST_F(AdminClientTest, LogTextsKeepTheirOrderAndColourUntilTaken) {
                        {"Bob killed Player #77.", COLOUR_RED},
                        {"Player #77 died.", COLOUR_RED},
                        {"KILLSERVER: First attempt received ... waiting 5 secs for Second "
-                        "attempt.", COLOUR_DARK_RED},
+                        "attempt.",
+                        COLOUR_DARK_RED},
                        {"KILLSERVER: Second attempt too late ... treated as First attempt.",
                         COLOUR_DARK_RED},
                        {"KILLSERVER: Second attempt received ... shutting down.", COLOUR_DARK_RED},

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -19,9 +20,9 @@ ByteView View(const Bytes& bytes, std::size_t from = 0) {
 
 // A welcome: type byte, 15 bytes the client skips, then the block.
 Bytes Welcome(const Bytes& block) {
-    Bytes out(WELCOME_BLOCK_OFFSET, 0);
+    Bytes out(WELCOME_BLOCK_OFFSET + block.size(), 0);
     out[0] = MSG_WELCOME;
-    out.insert(out.end(), block.begin(), block.end());
+    std::copy(block.begin(), block.end(), out.begin() + WELCOME_BLOCK_OFFSET);
     return out;
 }
 
@@ -62,34 +63,53 @@ TEST(Protocol, ServerReadsWhatTheClientSends) {
     ASSERT_TRUE(login);
     EXPECT_EQ(login->user, "u");
     EXPECT_EQ(login->password, "a|b"); // only the first "|" separates
-    EXPECT_FALSE(DecodeLogin(View(Bytes{8, 'a', 'd', 0})));
     EXPECT_EQ(DecodePlayerCommand(View(EncodeBan(43), 1)), 43);
     EXPECT_EQ(DecodeClientChat(View(EncodeChat("abc"), 1)), std::string("abc"));
 }
 
-TEST(Protocol, EveryDecoderRejectsAPayloadOneByteShort) {
+TEST(Protocol, ServerDropsALoginWithoutItsBarOrNul) {
     const struct {
         const char* name;
-        std::size_t minimum;
+        Bytes payload;
+        bool valid;
+    } rows[] = {
+        {"constant only", {8}, false},
+        {"no bar, no NUL", {8, 'x', 'x'}, false},
+        {"no bar", {8, 'a', 'd', 0}, false},
+        {"no NUL", {8, 'a', '|', 'p', 'w'}, false},
+        {"NUL before the bar only", {8, 'a', 0, '|', 'p'}, false},
+        {"empty user and password", {8, '|', 0}, true},
+        {"bytes after the NUL", {8, 'a', '|', 'p', 0, 'z'}, true},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(DecodeLogin(View(row.payload)).has_value(), row.valid) << row.name;
+    }
+}
+
+TEST(Protocol, EveryDecoderRejectsAPayloadShorterThanItsLayout) {
+    const struct {
+        const char* name;
+        Bytes shortest; // the shortest payload that decodes
         std::function<bool(ByteView)> decodes;
     } rows[] = {
-        {"chat", 2, [](ByteView v) { return DecodeChat(v).has_value(); }},
-        {"refused", 1, [](ByteView v) { return DecodeRefused(v).has_value(); }},
-        {"join", 1, [](ByteView v) { return DecodePlayerJoin(v).has_value(); }},
-        {"leave", 2, [](ByteView v) { return DecodePlayerLeave(v).has_value(); }},
-        {"death", 2, [](ByteView v) { return DecodeDeath(v).has_value(); }},
-        {"value", 3, [](ByteView v) { return DecodePlayerValue(v).has_value(); }},
-        {"remove ip", 1, [](ByteView v) { return DecodeRemoveIpResult(v).has_value(); }},
-        {"kill status", 1, [](ByteView v) { return DecodeKillServerStatus(v).has_value(); }},
-        {"kick/ban", 1, [](ByteView v) { return DecodePlayerCommand(v).has_value(); }},
-        {"client chat", 1, [](ByteView v) { return DecodeClientChat(v).has_value(); }},
-        {"login", 2, [](ByteView v) { return DecodeLogin(v).has_value(); }},
+        {"chat", {1, 2}, [](ByteView v) { return DecodeChat(v).has_value(); }},
+        {"refused", {1}, [](ByteView v) { return DecodeRefused(v).has_value(); }},
+        {"join", {1}, [](ByteView v) { return DecodePlayerJoin(v).has_value(); }},
+        {"leave", {1, 2}, [](ByteView v) { return DecodePlayerLeave(v).has_value(); }},
+        {"death", {1, 2}, [](ByteView v) { return DecodeDeath(v).has_value(); }},
+        {"value", {1, 2, 3}, [](ByteView v) { return DecodePlayerValue(v).has_value(); }},
+        {"remove ip", {1}, [](ByteView v) { return DecodeRemoveIpResult(v).has_value(); }},
+        {"kill status", {1}, [](ByteView v) { return DecodeKillServerStatus(v).has_value(); }},
+        {"kick/ban", {1}, [](ByteView v) { return DecodePlayerCommand(v).has_value(); }},
+        {"client chat", {3, 0}, [](ByteView v) { return DecodeClientChat(v).has_value(); }},
+        {"login", {8, '|', 0}, [](ByteView v) { return DecodeLogin(v).has_value(); }},
     };
-    const Bytes bytes = Bytes{8, '|', 3, 4};
     for (const auto& row : rows) {
         EXPECT_FALSE(row.decodes(ByteView{})) << row.name;
-        EXPECT_FALSE(row.decodes(ByteView{bytes.data(), row.minimum - 1})) << row.name;
-        EXPECT_TRUE(row.decodes(ByteView{bytes.data(), row.minimum})) << row.name;
+        for (std::size_t n = 0; n < row.shortest.size(); ++n) {
+            EXPECT_FALSE(row.decodes(ByteView{row.shortest.data(), n})) << row.name << n;
+        }
+        EXPECT_TRUE(row.decodes(View(row.shortest))) << row.name;
     }
     // Texts run to the view's end, not beyond; a list text keeps every byte.
     const Bytes chat = Bytes{4, 2, 'h', 'i', 'X'};

@@ -8,7 +8,16 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+
+DemoServerProcess::DemoServerProcess(std::string executable, const std::vector<std::string>& args)
+    : DemoServerProcess(std::move(executable)) {
+    if (!Start(args)) {
+        std::fprintf(stderr, "%s did not start:\n%s\n", this->executable.c_str(), Output().c_str());
+        std::abort();
+    }
+}
 
 DemoServerProcess::~DemoServerProcess() {
     if (Signal(SIGKILL)) {

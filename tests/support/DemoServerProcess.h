@@ -16,6 +16,9 @@ class DemoServerProcess {
     using Ms = std::chrono::milliseconds;
 
     explicit DemoServerProcess(std::string executable) : executable(std::move(executable)) {}
+    // Started at once with `args`, for programs without a test framework: aborts when the server
+    // does not start, as nothing could be measured then.
+    DemoServerProcess(std::string executable, const std::vector<std::string>& args);
     ~DemoServerProcess(); // a server still running is killed and reaped
     DemoServerProcess(const DemoServerProcess&) = delete;
     DemoServerProcess& operator=(const DemoServerProcess&) = delete;

@@ -4,14 +4,26 @@
 #include <fstream>
 #include <string>
 
-std::size_t ResidentKiB() {
+namespace {
+
+std::size_t StatusKiB(const std::string& name) {
     std::ifstream status("/proc/self/status");
     std::string field;
-    while (status >> field && field != "VmRSS:") {
+    while (status >> field && field != name) {
     }
     std::size_t kib = 0;
     status >> kib;
     return kib;
+}
+
+} // namespace
+
+std::size_t ResidentKiB() {
+    return StatusKiB("VmRSS:");
+}
+
+std::size_t PeakResidentKiB() {
+    return StatusKiB("VmHWM:");
 }
 
 std::chrono::microseconds ProcessCpuTime() {

@@ -32,7 +32,7 @@ bool WaitReadable(int fd, Clock::time_point deadline) {
 
 } // namespace
 
-UdpPeer::UdpPeer() : fd(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)) {
+UdpPeer::UdpPeer() : fd(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)), buffer(65536) {
     sockaddr_in address = Loopback(0);
     socklen_t length = sizeof address;
     if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
@@ -52,16 +52,14 @@ void UdpPeer::Close() {
 std::optional<UdpPeer::Bytes> UdpPeer::Receive(Ms timeout, std::optional<int> type) {
     const Clock::time_point deadline = Clock::now() + timeout;
     while (fd >= 0 && WaitReadable(fd, deadline)) {
-        Bytes buffer(65536);
         sockaddr_in from{};
         socklen_t length = sizeof from;
         const ssize_t n = ::recvfrom(fd, buffer.data(), buffer.size(), MSG_DONTWAIT,
                                      reinterpret_cast<sockaddr*>(&from), &length);
         if (n >= 0) {
             sender = from;
-            buffer.resize(static_cast<std::size_t>(n));
             if (!type || (n > 0 && static_cast<std::int8_t>(buffer[0]) == *type)) {
-                return buffer;
+                return Bytes(buffer.begin(), buffer.begin() + n);
             }
         } else if (errno != EAGAIN && errno != EINTR && errno != ECONNREFUSED) {
             break; // else a spurious wake-up or an ICMP error queued on the socket: wait on
@@ -74,6 +72,14 @@ bool UdpPeer::NothingWithin(Ms window) {
     return fd < 0 || !WaitReadable(fd, Clock::now() + window);
 }
 
+std::vector<UdpPeer::Bytes> UdpPeer::Drain() {
+    std::vector<Bytes> waiting;
+    for (std::optional<Bytes> datagram; (datagram = Receive(Ms(0)));) {
+        waiting.push_back(std::move(*datagram));
+    }
+    return waiting;
+}
+
 int UdpPeer::Send(const Bytes& bytes) {
     return sender.sin_port != 0 ? SendTo(ntohs(sender.sin_port), bytes) : -1;
 }
@@ -84,6 +90,11 @@ int UdpPeer::SendTo(int toPort, const Bytes& bytes) {
                ? static_cast<int>(::sendto(fd, bytes.data(), bytes.size(), 0,
                                            reinterpret_cast<const sockaddr*>(&to), sizeof to))
                : -1;
+}
+
+bool UdpPeer::ConnectTo(int peerPort) {
+    const sockaddr_in to = Loopback(peerPort);
+    return ::connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0;
 }
 
 UdpPeer::Bytes BytesOf(std::string_view text) {

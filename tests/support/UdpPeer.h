@@ -1,6 +1,7 @@
 #pragma once
-// A test-side stand-in for the game server: one UDP socket on 127.0.0.1 at a port the kernel
-// picks. It remembers who sent the last datagram so that it can answer. Every wait is bounded.
+// The far end of a UDP link for tests, benchmarks and fuzzers: one socket on 127.0.0.1 at a port
+// the kernel picks. It remembers who sent the last datagram so that it can answer. Every wait is
+// bounded.
 
 #include <netinet/in.h>
 
@@ -31,17 +32,22 @@ class UdpPeer {
         return Receive(timeout, type);
     }
     bool NothingWithin(Ms window = Ms(100));
+    // Every datagram already waiting, without waiting for more.
+    std::vector<Bytes> Drain();
 
     int SenderPort() const { return ntohs(sender.sin_port); }
 
     int Send(const Bytes& bytes); // to the last sender; -1 before anyone sent
     int SendTo(int toPort, const Bytes& bytes);
+    // Fixes the peer: only its datagrams arrive, and send() on Fd() reaches it. False on failure.
+    bool ConnectTo(int peerPort);
     void Close(); // e.g. so that the port answers "unreachable"; idempotent
 
   private:
     int fd = -1;
     int port = 0;
     sockaddr_in sender{};
+    Bytes buffer; // one receive buffer for the largest datagram, reused
 };
 
 UdpPeer::Bytes BytesOf(std::string_view text);

@@ -53,12 +53,14 @@ void AdminServer::OnDatagram(const Endpoint& from, const std::uint8_t* data, std
         lastHeard = now; // any datagram, even a malformed one, shows the admin is alive
     }
     if (size == 0) {
+        LogDropped(from, size);
         return;
     }
+    const wire::ByteView payload{data + 1, size - 1};
     if (static_cast<std::int8_t>(data[0]) == MSG_LOGIN) {
-        HandleLogin(from, data, size, now);
-    } else if (fromAdmin) {
-        HandleSessionMessage(data, size, now);
+        HandleLogin(from, payload, now);
+    } else if (fromAdmin && !HandleSessionMessage(data[0], payload, now)) {
+        LogDropped(from, size);
     }
 }
 
@@ -87,28 +89,30 @@ bool AdminServer::SendEvent(const Bytes& datagram) {
     return Send(datagram);
 }
 
-void AdminServer::HandleLogin(const Endpoint& from, const std::uint8_t* data, std::size_t size,
-                              Clock::time_point now) {
+void AdminServer::HandleLogin(const Endpoint& from, wire::ByteView payload, Clock::time_point now) {
+    // A malformed login changes nothing, least of all the session of the admin it claims to be.
+    const std::optional<wire::Login> login = wire::DecodeLogin(payload);
+    if (!login) {
+        LogDropped(from, payload.size + 1);
+        return;
+    }
     const std::string who = from.ToString();
     if (admin && from != *admin) {
         socket.SendTo(from, wire::EncodeRefused(REFUSED_ANOTHER_CONNECTED));
         Log("login refused from " + who + ": another admin is connected");
         return;
     }
-    if (size < 2) {
-        return; // not even the version byte
-    }
     // A login from the logged-in admin starts the session afresh.
     admin.reset();
-    if (data[1] != LOGIN_CONSTANT) {
+    if (payload.data[0] != LOGIN_CONSTANT) {
         socket.SendTo(from, wire::EncodeRefused(REFUSED_INCOMPATIBLE));
-        Log("login refused from " + who + ": incompatible version " + std::to_string(data[1]));
+        Log("login refused from " + who + ": incompatible version " +
+            std::to_string(payload.data[0]));
         return;
     }
-    const std::optional<wire::Login> login = wire::DecodeLogin(wire::ByteView{data + 1, size - 1});
-    if (!login || login->user != options.user || login->password != options.password) {
+    if (login->user != options.user || login->password != options.password) {
         socket.SendTo(from, wire::EncodeRefused(REFUSED_BAD_LOGIN));
-        Log("login refused from " + who + " (user " + Printable(login ? login->user : "") +
+        Log("login refused from " + who + " (user " + Printable(login->user) +
             "): wrong user name or password");
         return;
     }
@@ -120,30 +124,39 @@ void AdminServer::HandleLogin(const Endpoint& from, const std::uint8_t* data, st
     Log("login ok from " + who + " (user " + Printable(login->user) + ")");
 }
 
-void AdminServer::HandleSessionMessage(const std::uint8_t* data, std::size_t size,
+bool AdminServer::HandleSessionMessage(std::uint8_t type, wire::ByteView payload,
                                        Clock::time_point now) {
-    const wire::ByteView payload{data + 1, size - 1};
-    switch (static_cast<std::int8_t>(data[0])) {
+    switch (static_cast<std::int8_t>(type)) {
     case MSG_QUIT:
+        if (payload.size < 1) {
+            return false;
+        }
         EndSession("quit");
         break;
-    case MSG_CHAT:
-        if (const std::optional<std::string> text = wire::DecodeClientChat(payload)) {
-            HandleChat(*text);
+    case MSG_CHAT: {
+        const std::optional<std::string> text = wire::DecodeClientChat(payload);
+        if (!text) {
+            return false;
         }
+        HandleChat(*text);
         break;
+    }
     case MSG_KICK:
-    case MSG_BAN:
-        if (const std::optional<std::uint8_t> id = wire::DecodePlayerCommand(payload)) {
-            RemovePlayer(*id, data[0] == MSG_BAN);
+    case MSG_BAN: {
+        const std::optional<std::uint8_t> id = wire::DecodePlayerCommand(payload);
+        if (!id) {
+            return false;
         }
+        RemovePlayer(*id, type == MSG_BAN);
         break;
+    }
     case MSG_KILLSERVER:
         HandleShutdown(now);
         break;
     default:
         break; // pongs and everything else only show that the admin is alive
     }
+    return true;
 }
 
 void AdminServer::HandleChat(const std::string& text) {
@@ -247,6 +260,11 @@ void AdminServer::EndSession(std::string_view logLine) {
 
 bool AdminServer::Send(const Bytes& datagram) {
     return admin && socket.SendTo(*admin, datagram);
+}
+
+void AdminServer::LogDropped(const Endpoint& from, std::size_t size) {
+    Log("dropped a malformed datagram from " + from.ToString() + " (" + std::to_string(size) +
+        " bytes)");
 }
 
 void AdminServer::Log(const std::string& line) {

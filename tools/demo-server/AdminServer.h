@@ -1,7 +1,7 @@
 #pragma once
 // The admin side of the server: one session at a time, bound to the endpoint that logged in.
 // It answers logins, keeps the session alive, carries out kick, ban, chat, console commands and
-// shutdown requests, and writes one line per request to `log`.
+// shutdown requests, and writes one line per request, and per dropped malformed datagram, to `log`.
 
 #include <chrono>
 #include <cstddef>
@@ -36,9 +36,9 @@ class AdminServer {
     bool ExitRequested() const { return exitRequested; }
 
   private:
-    void HandleLogin(const Endpoint& from, const std::uint8_t* data, std::size_t size,
-                     Clock::time_point now);
-    void HandleSessionMessage(const std::uint8_t* data, std::size_t size, Clock::time_point now);
+    void HandleLogin(const Endpoint& from, wire::ByteView payload, Clock::time_point now);
+    // False when the datagram is shorter than its type's layout.
+    bool HandleSessionMessage(std::uint8_t type, wire::ByteView payload, Clock::time_point now);
     void HandleChat(const std::string& text);
     void HandleCommand(std::string_view line);
     void RemovePlayer(std::uint8_t id, bool ban);
@@ -46,6 +46,8 @@ class AdminServer {
     void SendServerLine(std::string_view text);
     void EndSession(std::string_view logLine);
     bool Send(const Bytes& datagram);
+    // A datagram shorter than its layout: one line, nothing else changes.
+    void LogDropped(const Endpoint& from, std::size_t size);
     void Log(const std::string& line);
 
     const Options& options;

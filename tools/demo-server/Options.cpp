@@ -119,7 +119,8 @@ std::string HelpText() {
         << "  --no-remote-shutdown  refuse the admin's shutdown request\n"
         << "  -h, --help            show this text and exit\n"
         << "  --version             show the version and exit\n\n"
-        << "Console commands (chat lines beginning with '/'): /list, /removeip ADDR, /refuse N.\n"
+        << "Console commands (chat lines beginning with '/'): /list answers the ban list,\n"
+        << "/removeip ADDR lifts a ban, /refuse N ends the session with refusal code N (0..255).\n"
         << "Exit status: 0 on a signal or a remote shutdown, 1 when the port cannot be opened,\n"
         << "2 on bad options.\n";
     return out.str();

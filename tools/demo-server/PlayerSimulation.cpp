@@ -35,7 +35,7 @@ constexpr std::uint8_t LEAVE_LEFT = 3;
 } // namespace
 
 PlayerSimulation::PlayerSimulation(int targetPlayers, std::uint32_t seed)
-    : target(targetPlayers), rng(seed) {
+    : target(std::clamp(targetPlayers, 0, MAX_TARGET)), rng(seed) {
     for (int i = 0; i < target; ++i) {
         AddPlayer(static_cast<std::int16_t>(Uniform(-20, 120)));
     }

@@ -20,11 +20,18 @@ struct SimulatedPlayer {
 
 class PlayerSimulation {
   public:
-    // Starts with `targetPlayers` players already in the game.
+    // Starts with `targetPlayers` players already in the game (at most MAX_TARGET).
     PlayerSimulation(int targetPlayers, std::uint32_t seed);
 
-    // Plays one event and returns its datagram.
+    // Ids are one byte: room for one join above the target and for a killer that is no player.
+    static constexpr int MAX_TARGET = 254;
+
+    // Plays one event of the game's mix and returns its datagram.
     Bytes NextEvent();
+    // One event of a given kind, for streams of one kind; each needs a live player.
+    Bytes Death();
+    Bytes ScoreChange();
+    Bytes Chat();
     // The live players in the order they joined, as the welcome lists them.
     std::vector<wire::PlayerEntry> Roster() const;
     // Takes a player out of the game (kick, ban); nothing when no live player has `id`.
@@ -33,9 +40,6 @@ class PlayerSimulation {
   private:
     Bytes Join();
     Bytes Leave(std::uint8_t reason);
-    Bytes Death();
-    Bytes ScoreChange();
-    Bytes Chat();
 
     void AddPlayer(std::int16_t value);
     SimulatedPlayer& RandomPlayer();

@@ -1,0 +1,214 @@
+#include "cli/CliOptions.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <functional>
+#include <map>
+
+namespace {
+
+// Generous enough for any script, small enough that the deadline arithmetic cannot overflow.
+constexpr double MAX_WAIT_SECONDS = 86400.0;
+
+ParsedCliOptions Error(const std::string& message) {
+    ParsedCliOptions result;
+    result.action = ParsedCliOptions::Action::Error;
+    result.error = message;
+    return result;
+}
+
+std::optional<double> ParseSeconds(const std::string& text) {
+    if (text.empty()) {
+        return std::nullopt;
+    }
+    char* stop = nullptr;
+    const double value = std::strtod(text.c_str(), &stop);
+    if (*stop != '\0' || !std::isfinite(value) || value < 0.0 || value > MAX_WAIT_SECONDS) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+using Setter = std::function<bool(CliOptions&, const std::string&)>;
+
+// The options that take a value, by every name they answer to.
+const std::map<std::string, Setter>& ValueOptions() {
+    static const std::map<std::string, Setter> options = [] {
+        const Setter host = [](CliOptions& o, const std::string& v) { return (o.host = v), true; };
+        const Setter port = [](CliOptions& o, const std::string& v) {
+            o.port = v;
+            return ParsePort(v).has_value();
+        };
+        const Setter user = [](CliOptions& o, const std::string& v) { return (o.user = v), true; };
+        const Setter file = [](CliOptions& o, const std::string& v) {
+            return (o.passwordFile = v), true;
+        };
+        const Setter command = [](CliOptions& o, const std::string& v) {
+            o.commands.push_back(v);
+            return true;
+        };
+        const Setter wait = [](CliOptions& o, const std::string& v) {
+            const std::optional<double> seconds = ParseSeconds(v);
+            o.waitSeconds = seconds.value_or(0);
+            return seconds.has_value();
+        };
+        const Setter kick = [](CliOptions& o, const std::string& v) { return (o.kick = v), true; };
+        const Setter ban = [](CliOptions& o, const std::string& v) { return (o.ban = v), true; };
+        return std::map<std::string, Setter>{
+            {"-H", host},     {"--host", host},       {"-p", port},
+            {"--port", port}, {"-u", user},           {"--user", user},
+            {"-c", command},  {"--command", command}, {"-w", wait},
+            {"--wait", wait}, {"-k", kick},           {"--kick", kick},
+            {"-b", ban},      {"--ban", ban},         {"--password-file", file},
+        };
+    }();
+    return options;
+}
+
+const std::map<std::string, bool CliOptions::*>& FlagOptions() {
+    static const std::map<std::string, bool CliOptions::*> flags{
+        {"-f", &CliOptions::follow},
+        {"--follow", &CliOptions::follow},
+        {"--players", &CliOptions::players},
+        {"--shutdown", &CliOptions::shutdown},
+        {"-y", &CliOptions::yes},
+        {"--yes", &CliOptions::yes},
+        {"-j", &CliOptions::json},
+        {"--json", &CliOptions::json},
+        {"-t", &CliOptions::timestamps},
+        {"--timestamps", &CliOptions::timestamps},
+        {"--no-color", &CliOptions::noColor},
+        {"-q", &CliOptions::quiet},
+        {"--quiet", &CliOptions::quiet},
+    };
+    return flags;
+}
+
+} // namespace
+
+std::optional<int> ParsePort(const std::string& text) {
+    int value = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (text.empty() || text[0] == '-' || text[0] == '+' || error != std::errc() || stop != end ||
+        value < 1 || value > 65535) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+ParsedCliOptions ParseCliOptions(const std::vector<std::string>& args) {
+    ParsedCliOptions result;
+    CliOptions& o = result.options;
+    std::string words; // COMMAND words after the options: one more console line
+    std::size_t i = 0;
+    for (; i < args.size(); ++i) {
+        std::string name = args[i];
+        if (name == "--") {
+            ++i;
+            break;
+        }
+        if (name.empty() || name[0] != '-' || name == "-") {
+            break;
+        }
+        if (name == "--help") {
+            result.action = ParsedCliOptions::Action::Help;
+            return result;
+        }
+        if (name == "--version") {
+            result.action = ParsedCliOptions::Action::Version;
+            return result;
+        }
+        std::optional<std::string> attached; // --name=value
+        if (const std::size_t eq = name.find('='); name.rfind("--", 0) == 0 && eq != name.npos) {
+            attached = name.substr(eq + 1);
+            name.resize(eq);
+        }
+        if (const auto flag = FlagOptions().find(name); flag != FlagOptions().end()) {
+            if (attached) {
+                return Error("option '" + name + "' takes no value");
+            }
+            o.*(flag->second) = true;
+            continue;
+        }
+        const auto option = ValueOptions().find(name);
+        if (option == ValueOptions().end()) {
+            return Error("unknown option '" + name + "'");
+        }
+        if (!attached && i + 1 == args.size()) {
+            return Error("option '" + name + "' needs a value");
+        }
+        const std::string value = attached ? *attached : args[++i];
+        if (!option->second(o, value)) {
+            return Error("invalid value '" + value + "' for " + name);
+        }
+    }
+    for (; i < args.size(); ++i) {
+        words += (words.empty() ? "" : " ") + args[i];
+    }
+    if (!words.empty()) {
+        o.commands.push_back(words);
+    }
+    if (o.shutdown && !o.yes) {
+        return Error("--shutdown stops the game server for everyone; add --yes to confirm");
+    }
+    if (o.kick && o.ban) {
+        return Error("--kick and --ban cannot be combined");
+    }
+    return result;
+}
+
+std::string CliUsageHint() {
+    return "Try 'vyr-cli --help'.";
+}
+
+std::string CliHelpText() {
+    return R"(Usage: vyr-cli [OPTION]... [COMMAND]...
+Log in to a game server as its remote admin, from a terminal or a script.
+
+With no command and no job option, and stdin a terminal, vyr-cli opens an
+interactive prompt; with stdin a pipe, every line read is sent as a console line.
+
+  -H, --host HOST          server host (default: IP from vyr.ini)
+  -p, --port PORT          server admin port, 1-65535 (default: Port from vyr.ini)
+  -u, --user USER          admin user (default: Username from vyr.ini)
+      --password-file FILE read the password from the first line of FILE
+  -c, --command TEXT       send TEXT as a console line (repeatable, in order);
+                           COMMAND words after the options are one more line
+  -w, --wait SECONDS       after the last command, keep printing answers this
+                           long, then quit (default 1)
+  -f, --follow             stay connected and print events until interrupted
+                           (Ctrl+C or SIGTERM: quit sent, exit 0)
+      --players            print the player list after login, then quit
+  -k, --kick PLAYER        kick PLAYER (an exact name or #id); succeeds when the
+                           server reports the kick
+  -b, --ban PLAYER         ban PLAYER, likewise
+      --shutdown           ask the server to shut down (both requests of its
+                           confirmation); needs --yes
+  -y, --yes                confirm --shutdown
+  -j, --json               JSON Lines output, one object per event
+  -t, --timestamps         prefix text lines with the time
+      --no-color           plain text (also when NO_COLOR is set or stdout is
+                           not a terminal)
+  -q, --quiet              print only answers and errors
+      --help               show this text and exit
+      --version            show the version and exit
+
+Password, first found: --password-file, the environment variable VYR_PASSWORD,
+vyr.ini's Password when its SavePass is true, else a prompt without echo when
+stdin is a terminal. There is no option that takes the password itself.
+
+Interactive commands: :players, :kick PLAYER, :ban PLAYER, :shutdown, :help,
+:quit (also Ctrl+D); every other line goes to the server as a console line.
+
+Files: $XDG_CONFIG_HOME/vyr.ini (read only), $XDG_STATE_HOME/vyr/cli_history.
+
+Exit status: 0 success; 1 refused by the server; 2 usage or configuration
+error, or a console line that could not be sent; 3 could not reach the server;
+4 the connection was lost; 5 a kick or ban target was not found. SIGINT,
+SIGTERM and SIGHUP log out; a job they cut short exits with 128 + the signal.
+
+See vyr-cli(1) for more.
+)";
+}

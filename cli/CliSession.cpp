@@ -1,0 +1,515 @@
+#include "cli/CliSession.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+
+#include "cli/Latin1Text.h"
+#include "cli/PlayerTarget.h"
+#include "engine/Timers.h"
+#include "platform/MessageBox.h"
+#include "res/Strings.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// The longest console line, in characters: as much as the window's command line takes.
+constexpr std::size_t MAX_COMMAND = 128;
+// How long a kick, ban or shutdown request may go unanswered.
+constexpr std::chrono::milliseconds ANSWER_TIMEOUT(CONNECT_TIMEOUT_MS);
+// The server takes a shutdown as confirmed at the second request; a "too late" answer starts
+// the pair again, once.
+constexpr int MAX_SHUTDOWN_REQUESTS = 4;
+// A piped line is held up to this many bytes (UTF-8 needs up to two per Latin-1 character);
+// the rest of a longer line is dropped unread into memory.
+constexpr std::size_t MAX_PENDING_LINE = 2 * MAX_COMMAND + 2;
+
+constexpr char LOCAL_HELP[] =
+    "Local commands:\n"
+    "  :players        list the players\n"
+    "  :kick PLAYER    kick PLAYER (an exact name or #id)\n"
+    "  :ban PLAYER     ban PLAYER\n"
+    "  :shutdown       ask the server to shut down (the server asks for a second request)\n"
+    "  :help           show this text\n"
+    "  :quit           log out and quit (also Ctrl+D)\n"
+    "Every other line goes to the server as a console line.\n";
+
+int signalPipe[2] = {-1, -1};
+
+void OnStopSignal(int signal) {
+    const int saved = errno;
+    const char byte = static_cast<char>(signal);
+    [[maybe_unused]] const ssize_t n = write(signalPipe[1], &byte, 1);
+    errno = saved;
+}
+
+void InstallSignalPipe() {
+    if (signalPipe[0] < 0 && pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        return;
+    }
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr); // the ssh session or terminal went away
+    signal(SIGPIPE, SIG_IGN);            // a closed stdout shows as a failed write instead
+}
+
+// False when the reader went away.
+bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r' || c == '\n';
+}
+
+} // namespace
+
+CliSession::CliSession(const CliOptions& options, Mode mode, std::vector<std::string> commands,
+                       EventPrinter& printer)
+    : options(options), mode(mode), commands(std::move(commands)), printer(printer) {
+    SetMessageBoxHook([this](const std::string& text) { this->printer.Box(text); });
+    client.onEvent = [this](const ClientEvent& event) { OnEvent(event); };
+}
+
+CliSession::~CliSession() {
+    client.onEvent = nullptr;
+    SetMessageBoxHook(nullptr);
+}
+
+int CliSession::Run(const LoginSettings& login) {
+    InstallSignalPipe();
+    if (!client.Connect(login.host.c_str(), login.port, login.user.c_str(),
+                        login.password.c_str())) {
+        printer.Error(std::string(strings::CONNECT_FAILED) + " (" + login.host + ":" +
+                      std::to_string(login.port) + ")");
+        FlushOutput();
+        return EXIT_UNREACHABLE;
+    }
+    const Clock::time_point now = Clock::now();
+    timers.Set(TIMER_CONNECT_TIMEOUT, CONNECT_TIMEOUT_MS, now);
+    timers.Set(TIMER_POLL, POLL_MS, now);
+    timers.Set(TIMER_WATCHDOG, WATCHDOG_MS, now);
+    printer.Own("connecting", strings::LOG_CONNECTING, COLOUR_BLUE, false);
+
+    while (!finished) {
+        FlushOutput();
+        std::vector<pollfd> waits{{signalPipe[0], POLLIN, 0}};
+        if (client.link->isOpen) {
+            waits.push_back({client.link->socketHandle, POLLIN, 0});
+        }
+        const bool watchStdin = prompt != nullptr || readingStdin;
+        if (watchStdin) {
+            waits.push_back({STDIN_FILENO, POLLIN, 0});
+        }
+        if (poll(waits.data(), waits.size(), PollTimeout()) < 0 && errno != EINTR) {
+            printer.Error("poll failed");
+            Finish(EXIT_LOST);
+            break;
+        }
+        for (const pollfd& w : waits) {
+            if ((w.revents & (POLLIN | POLLHUP | POLLERR)) == 0 || finished) {
+                continue;
+            }
+            if (w.fd == signalPipe[0]) {
+                OnSignal();
+            } else if (w.fd == STDIN_FILENO) {
+                if (prompt) {
+                    prompt->OnReadable();
+                } else {
+                    ReadPipedInput();
+                }
+            } else {
+                Tick(TIMER_POLL); // drained on arrival, not at the next poll tick
+            }
+        }
+        for (const unsigned id : timers.TakeDue(Clock::now())) {
+            if (!finished) {
+                Tick(id);
+            }
+        }
+        if (!finished) {
+            CheckJob();
+        }
+    }
+    FlushOutput();
+    prompt.reset(); // not earlier: the run may end inside one of the prompt's callbacks
+    return exitStatus;
+}
+
+// The window's tick: the engine first, then the transitions its state calls for.
+void CliSession::Tick(unsigned timerId) {
+    client.OnTimer(timerId);
+    const bool idle = !client.loggedIn && !client.loginPending;
+    if (!connected && client.loggedIn) {
+        ConnectedTransition();
+    } else if ((connected && idle) || client.reasonPending ||
+               (timerId == TIMER_CONNECT_TIMEOUT && idle)) {
+        DisconnectedTransition();
+        return;
+    }
+    // Every event was printed as it was handled; the window's mailboxes only need emptying,
+    // which its refresh tick does. Here it follows each drain instead of waking every 1 ms.
+    if (client.logPending || client.listDirty || client.listTextLength > 0) {
+        client.OnTimer(TIMER_UI_REFRESH);
+        client.TakeLog();
+        client.listDirty = false;
+        client.listTextLength = 0;
+    }
+}
+
+void CliSession::ConnectedTransition() {
+    connected = true;
+    printer.Own("connected", strings::LOG_CONNECTED, COLOUR_BLUE, false);
+    StartJob();
+}
+
+void CliSession::DisconnectedTransition() {
+    client.reasonPending = false;
+    timers.Kill(TIMER_CONNECT_TIMEOUT);
+    finished = true;
+    if (!ownQuit) {
+        if (refused) {
+            exitStatus = shutdownConfirmed ? EXIT_OK : EXIT_REFUSED;
+        } else {
+            exitStatus = connected ? EXIT_LOST : EXIT_UNREACHABLE;
+        }
+    }
+    const std::string text = std::string(strings::LOG_DISCONNECTED) + client.reason;
+    printer.Own("disconnected", text, COLOUR_RED, !ownQuit, client.reason);
+    if (exitStatus == EXIT_REFUSED) {
+        printer.Error("refused by the server: " + Latin1ToUtf8(client.reason));
+    } else if (exitStatus == EXIT_UNREACHABLE) {
+        printer.Error("could not reach the server: " + Latin1ToUtf8(client.reason));
+    } else if (exitStatus == EXIT_LOST) {
+        printer.Error("the connection was lost: " + Latin1ToUtf8(client.reason));
+    }
+}
+
+// The engine is in the middle of a datagram here: only note what the job needs, act later.
+void CliSession::OnEvent(const ClientEvent& event) {
+    printer.Engine(event);
+    switch (event.type) {
+    case EventType::Kick:
+        if (removalTarget == event.id) {
+            removalTarget.reset();
+            removalDeadline.reset();
+        }
+        break;
+    case EventType::Shutdown:
+        shutdownStatus = static_cast<std::int16_t>(event.code);
+        shutdownConfirmed = shutdownConfirmed || event.code == 3;
+        break;
+    case EventType::Refused:
+        refused = true;
+        break;
+    default:
+        break;
+    }
+}
+
+void CliSession::StartJob() {
+    const Clock::time_point now = Clock::now();
+    if (mode == Mode::Interactive) {
+        prompt = std::make_unique<InteractivePrompt>(
+            CliHistoryPath(), [this](std::optional<std::string> line) { OnPromptLine(line); },
+            [this] { return PlayerNames(); });
+        FlushOutput();
+        prompt->Start();
+        return;
+    }
+    if (options.players) {
+        printer.Players(*client.roster);
+    }
+    const std::optional<std::string>& target = options.kick ? options.kick : options.ban;
+    if (target) {
+        if (!RemovePlayer(*target, options.ban.has_value())) {
+            Finish(EXIT_NOT_FOUND);
+            return;
+        }
+        removalDeadline = now + ANSWER_TIMEOUT;
+    }
+    for (const std::string& line : commands) {
+        client.SendCommand(line.c_str());
+    }
+    if (!commands.empty()) {
+        quitAt = now + std::chrono::duration_cast<Clock::duration>(
+                           std::chrono::duration<double>(options.waitSeconds));
+    }
+    if (options.shutdown) {
+        client.RequestShutdown();
+        ++shutdownRequests;
+        shutdownPending = true;
+        shutdownDeadline = now + ANSWER_TIMEOUT;
+    }
+    readingStdin = mode == Mode::Piped;
+}
+
+// Moves the job on after the engine has had its say, and ends the run when the job is done.
+void CliSession::CheckJob() {
+    const Clock::time_point now = Clock::now();
+    if (shutdownPending && shutdownStatus) {
+        const std::int16_t status = *std::exchange(shutdownStatus, std::nullopt);
+        if (status == 3) {
+            shutdownPending = false;
+        } else if ((status == 1 || status == 2) && shutdownRequests < MAX_SHUTDOWN_REQUESTS) {
+            client.RequestShutdown();
+            ++shutdownRequests;
+            shutdownDeadline = now + ANSWER_TIMEOUT;
+        } else {
+            printer.Error("the server did not shut down");
+            Finish(EXIT_REFUSED);
+            return;
+        }
+    }
+    if (shutdownPending && shutdownDeadline && now >= *shutdownDeadline) {
+        printer.Error("the server did not answer the shutdown request");
+        Finish(EXIT_LOST);
+        return;
+    }
+    if (removalTarget && removalDeadline && now >= *removalDeadline) {
+        printer.Error("the server did not report the removal of player #" +
+                      std::to_string(*removalTarget));
+        Finish(EXIT_NOT_FOUND);
+        return;
+    }
+    const bool jobDone = connected && mode != Mode::Interactive && !options.follow &&
+                         !readingStdin && !removalTarget && !shutdownPending &&
+                         (!quitAt || now >= *quitAt);
+    if (jobDone) {
+        Finish(badInput ? EXIT_USAGE : EXIT_OK);
+    }
+}
+
+int CliSession::PollTimeout() const {
+    int timeout = timers.MsUntilNext(Clock::now());
+    for (const auto& deadline : {quitAt, removalDeadline, shutdownDeadline}) {
+        if (deadline) {
+            const auto left =
+                std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now());
+            const int ms = static_cast<int>(std::max<long long>(left.count(), 0));
+            timeout = timeout < 0 ? ms : std::min(timeout, ms);
+        }
+    }
+    return timeout;
+}
+
+// The window's Disconnect button: quit sent, the reason the admin's own.
+void CliSession::Finish(int status) {
+    if (finished) {
+        return;
+    }
+    exitStatus = status;
+    ownQuit = true;
+    client.Disconnect();
+    client.reason = strings::REASON_CLIENT_DISCONNECTED;
+    DisconnectedTransition();
+}
+
+void CliSession::OnSignal() {
+    char byte = 0;
+    while (read(signalPipe[0], &byte, 1) == 1) {
+        caughtSignal = byte;
+    }
+    // Following or prompting, an interruption is the normal way out; a job left unfinished is not.
+    const bool normalEnd = options.follow || mode == Mode::Interactive;
+    Finish(normalEnd ? EXIT_OK : 128 + caughtSignal);
+}
+
+void CliSession::ReadPipedInput() {
+    char chunk[65536];
+    const ssize_t n = read(STDIN_FILENO, chunk, sizeof chunk);
+    if (n < 0 && (errno == EINTR || errno == EAGAIN)) {
+        return;
+    }
+    if (n <= 0) {
+        if (!pendingLine.empty() || pendingTooLong) {
+            EndPipedLine();
+        }
+        readingStdin = false;
+        quitAt = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                    std::chrono::duration<double>(options.waitSeconds));
+        return;
+    }
+    for (ssize_t i = 0; i < n; ++i) {
+        if (chunk[i] == '\n') {
+            EndPipedLine();
+        } else if (pendingLine.size() < MAX_PENDING_LINE) {
+            pendingLine += chunk[i];
+        } else {
+            pendingTooLong = true;
+        }
+    }
+}
+
+void CliSession::EndPipedLine() {
+    ++lineNumber;
+    const std::string where = "line " + std::to_string(lineNumber) + " of stdin";
+    if (pendingTooLong) {
+        printer.Error(where + " not sent: the line is longer than " + std::to_string(MAX_COMMAND) +
+                      " characters");
+        badInput = true;
+    } else {
+        if (!pendingLine.empty() && pendingLine.back() == '\r') {
+            pendingLine.pop_back(); // written on Windows
+        }
+        SendConsoleLine(pendingLine, where);
+    }
+    pendingLine.clear();
+    pendingTooLong = false;
+}
+
+// As the window's Send button: leading blanks dropped, a blank line not sent.
+void CliSession::SendConsoleLine(std::string_view utf8, const std::string& where) {
+    while (!utf8.empty() && IsBlank(utf8.front())) {
+        utf8.remove_prefix(1);
+    }
+    if (utf8.empty()) {
+        return;
+    }
+    const ConsoleLine line = ConsoleLineFromUtf8(utf8, MAX_COMMAND);
+    if (!line.problem.empty()) {
+        printer.Error(where + " not sent: " + line.problem);
+        badInput = true;
+        return;
+    }
+    client.SendCommand(line.latin1.c_str());
+}
+
+void CliSession::OnPromptLine(std::optional<std::string> line) {
+    if (!line) {
+        Finish(EXIT_OK);
+        return;
+    }
+    std::string_view text = *line;
+    while (!text.empty() && IsBlank(text.front())) {
+        text.remove_prefix(1);
+    }
+    if (!text.empty() && text.front() == ':') {
+        RunLocalCommand(std::string(text));
+    } else {
+        SendConsoleLine(text, "the line");
+        badInput = false; // the admin saw the message and can type again
+    }
+}
+
+void CliSession::RunLocalCommand(const std::string& line) {
+    const std::size_t space = line.find(' ');
+    const std::string command = line.substr(0, space);
+    std::string argument = space == std::string::npos ? "" : line.substr(space + 1);
+    while (!argument.empty() && IsBlank(argument.front())) {
+        argument.erase(0, 1);
+    }
+    while (!argument.empty() && IsBlank(argument.back())) {
+        argument.pop_back();
+    }
+    if (command == ":players") {
+        printer.Players(*client.roster);
+    } else if (command == ":kick" || command == ":ban") {
+        if (argument.empty()) {
+            printer.Error("usage: " + command + " PLAYER (an exact name or #id)");
+        } else {
+            RemovePlayer(argument, command == ":ban");
+        }
+    } else if (command == ":shutdown") {
+        client.RequestShutdown();
+    } else if (command == ":help") {
+        printer.Note(LOCAL_HELP);
+    } else if (command == ":quit") {
+        Finish(EXIT_OK);
+    } else {
+        printer.Error("unknown local command '" + line + "' (try :help)");
+    }
+}
+
+// Sends the kick or ban of `target`; false (with the reason printed) when no one player matches.
+bool CliSession::RemovePlayer(const std::string& target, bool ban) {
+    const PlayerTarget found = FindPlayer(*client.roster, target);
+    if (!found.position) {
+        printer.Error(found.problem);
+        return false;
+    }
+    removalTarget = client.roster->IdByPosition(*found.position);
+    if (ban) {
+        client.Ban(*found.position);
+    } else {
+        client.Kick(*found.position);
+    }
+    if (mode == Mode::Interactive) {
+        removalTarget.reset(); // the admin watches the log for the answer
+    }
+    return true;
+}
+
+std::vector<std::string> CliSession::PlayerNames() const {
+    std::vector<std::string> names;
+    for (int i = 0; i < client.roster->GetCount(); ++i) {
+        names.push_back(Latin1ToUtf8(client.roster->NameByPosition(i).value_or(std::string())));
+    }
+    return names;
+}
+
+void CliSession::FlushOutput() {
+    if (!printer.Pending()) {
+        return;
+    }
+    const std::string out = printer.TakeOut();
+    const std::string err = printer.TakeErr();
+    if (prompt) {
+        prompt->PrintAbove(out, err);
+        return;
+    }
+    WriteAll(STDERR_FILENO, err);
+    if (!WriteAll(STDOUT_FILENO, out) && !finished) {
+        Finish(exitStatus); // nobody reads the output any more
+    }
+}
+
+int RunCli(const CliOptions& options) {
+    const bool stdinIsTerminal = isatty(STDIN_FILENO) != 0;
+    std::vector<std::string> commands;
+    for (const std::string& text : options.commands) {
+        const ConsoleLine line = ConsoleLineFromUtf8(text, MAX_COMMAND);
+        if (!line.problem.empty()) {
+            std::fprintf(stderr, "vyr-cli: command not sent: %s\n", line.problem.c_str());
+            return EXIT_USAGE;
+        }
+        commands.push_back(line.latin1);
+    }
+    const LoginLookup login = ResolveLogin(options, stdinIsTerminal);
+    if (!login.login) {
+        std::fprintf(stderr, "vyr-cli: %s\n", login.problem.c_str());
+        return EXIT_USAGE;
+    }
+    const char* noColor = std::getenv("NO_COLOR");
+    EventPrinter::Style style;
+    style.json = options.json;
+    style.colour = !options.json && !options.noColor && (noColor == nullptr || *noColor == '\0') &&
+                   isatty(STDOUT_FILENO) != 0;
+    style.timestamps = options.timestamps;
+    style.quiet = options.quiet;
+    EventPrinter printer(style);
+    const CliSession::Mode mode = options.HasJob()  ? CliSession::Mode::Job
+                                  : stdinIsTerminal ? CliSession::Mode::Interactive
+                                                    : CliSession::Mode::Piped;
+    CliSession session(options, mode, std::move(commands), printer);
+    return session.Run(*login.login);
+}

@@ -1,0 +1,95 @@
+#pragma once
+// One run of vyr-cli: logs in with the engine, does the job the options ask for, and answers
+// with the exit status. One poll() loop waits on the link's socket, stdin and a signal pipe, and
+// hands the engine its timer ticks (same ids, same periods as the window) when they are due.
+
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli/CliOptions.h"
+#include "cli/DeadlineTimers.h"
+#include "cli/EventPrinter.h"
+#include "cli/InteractivePrompt.h"
+#include "cli/LoginSettings.h"
+#include "engine/AdminClient.h"
+
+// Exit statuses.
+constexpr int EXIT_OK = 0;
+constexpr int EXIT_REFUSED = 1;
+constexpr int EXIT_USAGE = 2;
+constexpr int EXIT_UNREACHABLE = 3;
+constexpr int EXIT_LOST = 4;
+constexpr int EXIT_NOT_FOUND = 5;
+
+class CliSession {
+  public:
+    enum class Mode { Interactive, Piped, Job };
+
+    // `commands` are the console lines of the options, already in wire form.
+    CliSession(const CliOptions& options, Mode mode, std::vector<std::string> commands,
+               EventPrinter& printer);
+    ~CliSession();
+    CliSession(const CliSession&) = delete;
+    CliSession& operator=(const CliSession&) = delete;
+
+    int Run(const LoginSettings& login);
+
+  private:
+    using Clock = DeadlineTimers::Clock;
+
+    void Tick(unsigned timerId);
+    void ConnectedTransition();
+    void DisconnectedTransition();
+    void OnEvent(const ClientEvent& event);
+    void StartJob();
+    void CheckJob();
+    void Finish(int status);
+    void OnSignal();
+    void ReadPipedInput();
+    void EndPipedLine();
+    void SendConsoleLine(std::string_view utf8, const std::string& where);
+    void OnPromptLine(std::optional<std::string> line);
+    void RunLocalCommand(const std::string& line);
+    bool RemovePlayer(const std::string& target, bool ban);
+    std::vector<std::string> PlayerNames() const;
+    int PollTimeout() const;
+    void FlushOutput();
+
+    const CliOptions& options;
+    const Mode mode;
+    const std::vector<std::string> commands;
+    EventPrinter& printer;
+    CAdminClient client;
+    DeadlineTimers timers;
+    std::unique_ptr<InteractivePrompt> prompt;
+
+    bool connected = false;
+    bool finished = false;
+    bool ownQuit = false;
+    bool refused = false;
+    bool badInput = false;
+    int exitStatus = EXIT_OK;
+    int caughtSignal = 0;
+
+    // The job's progress.
+    std::optional<Clock::time_point> quitAt;   // after --wait
+    std::optional<std::uint8_t> removalTarget; // --kick/--ban: awaiting the report
+    std::optional<Clock::time_point> removalDeadline;
+    std::optional<std::int16_t> shutdownStatus; // the last status the server sent
+    int shutdownRequests = 0;
+    bool shutdownPending = false;
+    bool shutdownConfirmed = false;
+    std::optional<Clock::time_point> shutdownDeadline;
+
+    // Piped stdin.
+    bool readingStdin = false;
+    std::string pendingLine;
+    bool pendingTooLong = false;
+    int lineNumber = 0;
+};
+
+// The whole run after the options were parsed: settings, password, session.
+int RunCli(const CliOptions& options);

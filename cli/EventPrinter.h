@@ -1,0 +1,53 @@
+#pragma once
+// Turns the session's events into output: text lines (in the window's colours on a terminal)
+// or JSON Lines. Output collects in buffers that the caller writes out once per poll round, so a
+// flood of events costs one write per round rather than one per event.
+
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "engine/ClientEvent.h"
+#include "engine/LogColours.h"
+
+class CPlayerList;
+
+class EventPrinter {
+  public:
+    struct Style {
+        bool json = false;
+        bool colour = false;
+        bool timestamps = false;
+        bool quiet = false;
+    };
+
+    explicit EventPrinter(Style style) : style(style) {}
+
+    void Engine(const ClientEvent& event);
+    // The front end's own events: "connecting", "connected", "disconnected". An answer is shown
+    // even when quiet.
+    void Own(std::string_view type, std::string_view text, COLORREF colour, bool answer,
+             std::string_view reason = {});
+    // A fixed text of the front end itself, printed as it is (text mode only).
+    void Note(std::string_view text);
+    // A problem of this run: a line on stderr, and an "error" object in JSON mode.
+    void Error(std::string_view message);
+    // A message box of the engine: its text on stderr.
+    void Box(std::string_view text);
+    void Players(const CPlayerList& roster);
+
+    bool Pending() const { return !out.empty() || !err.empty(); }
+    std::string TakeOut() { return std::exchange(out, std::string()); }
+    std::string TakeErr() { return std::exchange(err, std::string()); }
+
+  private:
+    void TextLine(std::string_view utf8, COLORREF colour);
+    bool Shown(const ClientEvent& event) const;
+
+    Style style;
+    std::string out;
+    std::string err;
+};
+
+// "2026-01-31T12:34:56.789Z": now, in UTC.
+std::string IsoTimeNow();

@@ -1,0 +1,220 @@
+#include "cli/InteractivePrompt.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
+
+namespace {
+
+constexpr char PROMPT[] = "vyr> ";
+constexpr int HISTORY_LINES = 1000;
+constexpr char CTRL_D = 4;
+
+InteractivePrompt* active = nullptr;
+
+// In unbuffered mode el_gets answers an empty line and the end of input alike, so the keys are
+// read here, where the end shows. A byte that is no character of the locale stands for itself.
+bool inputEnded = false;
+
+int ReadKey(EditLine*, wchar_t* key) {
+    std::mbstate_t state{};
+    for (;;) {
+        char byte = 0;
+        const ssize_t n = read(STDIN_FILENO, &byte, 1);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            inputEnded = true;
+            return 0;
+        }
+        const std::size_t used = std::mbrtowc(key, &byte, 1, &state);
+        if (used == static_cast<std::size_t>(-2)) {
+            continue; // more bytes of the character follow
+        }
+        if (used == static_cast<std::size_t>(-1)) {
+            *key = static_cast<unsigned char>(byte);
+        }
+        return 1;
+    }
+}
+
+const char* PromptText(EditLine*) {
+    return PROMPT;
+}
+
+unsigned char CompleteKey(EditLine*, int) {
+    return active != nullptr ? active->Complete() : CC_ERROR;
+}
+
+void WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = write(fd, bytes.data(), bytes.size());
+        if (n <= 0) {
+            return;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+}
+
+// Creates the folders of `path` that are missing, private to the user.
+bool MakeParentFolders(const std::string& path) {
+    for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
+         slash = path.find('/', slash + 1)) {
+        const std::string folder = path.substr(0, slash);
+        if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+std::string CliHistoryPath() {
+    const char* state = std::getenv("XDG_STATE_HOME");
+    if (state != nullptr && state[0] == '/') {
+        return std::string(state) + "/vyr/cli_history";
+    }
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && home[0] == '/') {
+        return std::string(home) + "/.local/state/vyr/cli_history";
+    }
+    return {};
+}
+
+InteractivePrompt::InteractivePrompt(std::string historyPath, LineHandler onLine,
+                                     CompletionSource candidates)
+    : historyPath(std::move(historyPath)), onLine(std::move(onLine)),
+      candidates(std::move(candidates)) {
+    active = this;
+}
+
+InteractivePrompt::~InteractivePrompt() {
+    if (editor != nullptr) {
+        el_end(editor); // puts the terminal back
+        WriteAll(STDOUT_FILENO, "\r\x1b[K");
+        SaveHistory();
+        history_end(historyList);
+    }
+    active = nullptr;
+}
+
+void InteractivePrompt::Start() {
+    HistEvent event;
+    historyList = history_init();
+    history(historyList, &event, H_SETSIZE, HISTORY_LINES);
+    if (!historyPath.empty()) {
+        history(historyList, &event, H_LOAD, historyPath.c_str());
+    }
+    editor = el_init("vyr-cli", stdin, stdout, stderr);
+    el_set(editor, EL_EDITOR, "emacs");
+    el_set(editor, EL_PROMPT, &PromptText);
+    el_set(editor, EL_HIST, history, historyList);
+    el_set(editor, EL_UNBUFFERED, 1);
+    el_set(editor, EL_GETCFN, &ReadKey);
+    el_set(editor, EL_ADDFN, "vyr-complete", "Complete a player name or local command",
+           &CompleteKey);
+    el_set(editor, EL_BIND, "^I", "vyr-complete", nullptr);
+}
+
+// In unbuffered mode every key returns the line so far; a line ends with its newline.
+void InteractivePrompt::OnReadable() {
+    int count = 0;
+    const char* typed = el_gets(editor, &count);
+    if (inputEnded) {
+        onLine(std::nullopt); // stdin closed
+        return;
+    }
+    if (typed == nullptr || count <= 0) {
+        return; // the line is empty again
+    }
+    if (count == 1 && typed[0] == CTRL_D) {
+        ClearLine();
+        onLine(std::nullopt);
+        return;
+    }
+    if (typed[count - 1] != '\n') {
+        return;
+    }
+    std::string line(typed, static_cast<std::size_t>(count - 1));
+    ClearLine(); // libedit leaves a finished line in its buffer in this mode
+    if (!line.empty()) {
+        HistEvent event;
+        history(historyList, &event, H_ENTER, line.c_str());
+    }
+    onLine(std::move(line));
+    el_set(editor, EL_REFRESH);
+}
+
+void InteractivePrompt::ClearLine() {
+    const LineInfo* line = el_line(editor);
+    el_cursor(editor, static_cast<int>(line->lastchar - line->cursor));
+    el_deletestr(editor, static_cast<int>(line->lastchar - line->buffer));
+}
+
+void InteractivePrompt::PrintAbove(std::string_view out, std::string_view err) {
+    // Clears the prompt line, prints, and draws the prompt with the half-typed line again.
+    WriteAll(STDOUT_FILENO, "\r\x1b[K");
+    WriteAll(STDOUT_FILENO, out);
+    WriteAll(STDERR_FILENO, err);
+    el_set(editor, EL_REFRESH);
+}
+
+// Completes the word before the cursor: a local command at the start of the line, else a player
+// name. Several candidates: their common start, or the list of them.
+unsigned char InteractivePrompt::Complete() {
+    const LineInfo* line = el_line(editor);
+    const std::string before(line->buffer, line->cursor);
+    const std::size_t start = before.find_last_of(' ') + 1; // npos + 1 == 0
+    const std::string word = before.substr(start);
+    std::vector<std::string> pool = candidates();
+    if (start == 0 && !word.empty() && word[0] == ':') {
+        pool = {":players", ":kick", ":ban", ":shutdown", ":help", ":quit"};
+    }
+    std::vector<std::string> matches;
+    std::copy_if(pool.begin(), pool.end(), std::back_inserter(matches),
+                 [&word](const std::string& c) { return c.compare(0, word.size(), word) == 0; });
+    if (matches.empty()) {
+        return CC_REFRESH_BEEP;
+    }
+    std::string common = matches[0];
+    for (const std::string& m : matches) {
+        common.resize(std::mismatch(common.begin(), common.end(), m.begin(), m.end()).first -
+                      common.begin());
+    }
+    if (matches.size() == 1) {
+        common += ' ';
+    }
+    if (common.size() > word.size()) {
+        el_insertstr(editor, common.substr(word.size()).c_str());
+        return CC_REFRESH;
+    }
+    std::string list = "\r\n";
+    for (const std::string& m : matches) {
+        list += m + "  ";
+    }
+    WriteAll(STDOUT_FILENO, list + "\r\n");
+    return CC_REDISPLAY;
+}
+
+void InteractivePrompt::SaveHistory() {
+    if (historyPath.empty() || !MakeParentFolders(historyPath)) {
+        return;
+    }
+    // Created private before libedit writes into it; an existing file is made private.
+    const int fd = open(historyPath.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        return;
+    }
+    fchmod(fd, 0600);
+    close(fd);
+    HistEvent event;
+    history(historyList, &event, H_SAVE, historyPath.c_str());
+}

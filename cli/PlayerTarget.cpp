@@ -1,0 +1,62 @@
+#include "cli/PlayerTarget.h"
+
+#include <charconv>
+#include <vector>
+
+#include "cli/Latin1Text.h"
+#include "engine/PlayerList.h"
+
+namespace {
+
+std::optional<int> IdOf(std::string_view text) {
+    int id = 0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, id);
+    if (text.empty() || error != std::errc() || stop != end || id < 0 || id > 255) {
+        return std::nullopt;
+    }
+    return id;
+}
+
+} // namespace
+
+PlayerTarget FindPlayer(const CPlayerList& roster, std::string_view target) {
+    PlayerTarget result;
+    if (!target.empty() && target[0] == '#') {
+        const std::optional<int> id = IdOf(target.substr(1));
+        if (!id) {
+            result.problem = "'" + std::string(target) + "' is not a player id (#0 to #255)";
+            return result;
+        }
+        for (int i = 0; i < roster.GetCount() && !result.position; ++i) {
+            if (roster.IdByPosition(i) == *id) {
+                result.position = i;
+            }
+        }
+        if (!result.position) {
+            result.problem = "no player has the id " + std::string(target);
+        }
+        return result;
+    }
+    const std::string name = ConsoleLineFromUtf8(target, MAX_NAME).latin1;
+    std::vector<int> matches;
+    for (int i = 0; i < roster.GetCount() && !name.empty(); ++i) {
+        if (roster.NameByPosition(i) == name) {
+            matches.push_back(i);
+        }
+    }
+    if (matches.size() == 1) {
+        result.position = matches[0];
+    } else if (matches.empty()) {
+        result.problem = "no player is named '" + std::string(target) + "'";
+    } else {
+        result.problem =
+            std::to_string(matches.size()) + " players are named '" + std::string(target) + "' (";
+        for (std::size_t k = 0; k < matches.size(); ++k) {
+            result.problem +=
+                (k > 0 ? ", #" : "#") + std::to_string(roster.IdByPosition(matches[k]));
+        }
+        result.problem += "): name one by its #id";
+    }
+    return result;
+}

@@ -1,0 +1,138 @@
+// The interactive prompt driven through a pseudo-terminal: history kept across runs, Tab
+// completion, and an event arriving while a line is half typed.
+
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "tests/cli/CliFixture.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// vyr-cli on the slave side of a pseudo-terminal; the test types on the master side.
+class PtyCli {
+  public:
+    PtyCli(const std::string& home, const std::vector<std::string>& args) {
+        std::vector<std::string> words{VYR_CLI_PATH};
+        words.insert(words.end(), args.begin(), args.end());
+        std::vector<std::string> env{"HOME=" + home, "XDG_CONFIG_HOME=" + home + "/config",
+                                     "XDG_STATE_HOME=" + home + "/state", "TERM=xterm",
+                                     "VYR_PASSWORD=admin"};
+        std::vector<char*> argv, envp;
+        for (std::string& w : words) {
+            argv.push_back(w.data());
+        }
+        for (std::string& w : env) {
+            envp.push_back(w.data());
+        }
+        argv.push_back(nullptr);
+        envp.push_back(nullptr);
+        winsize size{24, 100, 0, 0};
+        pid = forkpty(&master, nullptr, nullptr, &size);
+        if (pid == 0) {
+            execve(argv[0], argv.data(), envp.data());
+            _exit(127);
+        }
+    }
+    ~PtyCli() {
+        if (pid > 0 && waitpid(pid, nullptr, WNOHANG) == 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+        close(master);
+    }
+
+    void Type(const std::string& keys) {
+        EXPECT_EQ(write(master, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
+    }
+    // Reads the screen output until `text` appears after `from`; true when it did.
+    bool WaitFor(const std::string& text, std::size_t from = 0, std::chrono::milliseconds t = 10s) {
+        const auto deadline = std::chrono::steady_clock::now() + t;
+        while (screen.find(text, from) == std::string::npos &&
+               std::chrono::steady_clock::now() < deadline) {
+            pollfd readable{master, POLLIN, 0};
+            char chunk[4096];
+            if (poll(&readable, 1, 20) > 0) {
+                const ssize_t n = read(master, chunk, sizeof chunk);
+                if (n <= 0) {
+                    break;
+                }
+                screen.append(chunk, static_cast<std::size_t>(n));
+            }
+        }
+        return screen.find(text, from) != std::string::npos;
+    }
+    int Exit() {
+        WaitFor("\x04never", screen.size(), 3s); // drains the output until the process ends
+        int status = -1;
+        return waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    std::string screen;
+
+  private:
+    pid_t pid = -1;
+    int master = -1;
+};
+
+TEST_F(CliTest, HistoryOutlivesTheRunAndTabCompletes) {
+    StartServer({"--players", "1", "--rate", "0", "--seed", "5"});
+    {
+        PtyCli first(home, To());
+        ASSERT_TRUE(first.WaitFor("vyr> ")) << first.screen;
+        EXPECT_NE(first.screen.find("\x1b[38;2;0;51;153mConnected."), std::string::npos)
+            << "the window's blue on a terminal";
+        first.Type(":pla\t\r"); // completes to :players
+        EXPECT_TRUE(first.WaitFor("VALUE  NAME")) << first.screen;
+        first.Type("remember me\r");
+        ASSERT_TRUE(first.WaitFor("<remember me>")) << first.screen;
+        first.Type("\x04"); // Ctrl+D
+        EXPECT_EQ(first.Exit(), 0);
+    }
+    struct stat file {
+    }, folder{};
+    ASSERT_EQ(stat((home + "/state/vyr/cli_history").c_str(), &file), 0);
+    ASSERT_EQ(stat((home + "/state/vyr").c_str(), &folder), 0);
+    EXPECT_EQ(file.st_mode & 0777, 0600u);
+    EXPECT_EQ(folder.st_mode & 0777, 0700u);
+
+    PtyCli second(home, To());
+    ASSERT_TRUE(second.WaitFor("vyr> ")) << second.screen;
+    second.Type("\x1b[A\r"); // the previous run's line, from the history
+    EXPECT_TRUE(second.WaitFor("<remember me>")) << second.screen;
+    // The one player's name, completed from its first letter.
+    const std::size_t from = second.screen.size();
+    second.Type(":players\r");
+    ASSERT_TRUE(second.WaitFor("NAME", from));
+    const std::string rows = second.screen.substr(second.screen.find("NAME", from) + 4);
+    const std::string name =
+        rows.substr(rows.find_first_not_of("\r\n 0123456789-"),
+                    rows.find_first_of("\r\n", 2) - rows.find_first_not_of("\r\n 0123456789-"));
+    second.Type(":kick " + name.substr(0, 1) + "\t\r");
+    EXPECT_TRUE(second.WaitFor(name + " has been kicked from the game.", from)) << second.screen;
+    second.Type(":quit\r");
+    EXPECT_EQ(second.Exit(), 0);
+}
+
+TEST_F(CliTest, EventAboveTheHalfTypedLine) {
+    StartServer({"--players", "4", "--rate", "20", "--seed", "5"});
+    PtyCli cli(home, To({"--no-color"}));
+    ASSERT_TRUE(cli.WaitFor("vyr> ")) << cli.screen;
+    cli.Type("half typ");
+    ASSERT_TRUE(cli.WaitFor("half typ"));
+    // Only a redraw below an event shows prompt and line in one piece.
+    EXPECT_TRUE(cli.WaitFor("vyr> half typ", cli.screen.size())) << cli.screen;
+    cli.Type("ed\r");
+    EXPECT_TRUE(cli.WaitFor("<half typed>")) << cli.screen;
+    cli.Type(":quit\r");
+    EXPECT_EQ(cli.Exit(), 0);
+    EXPECT_EQ(cli.screen.find("\x1b[38;2"), std::string::npos) << "--no-color";
+}
+
+} // namespace
