@@ -108,8 +108,27 @@ TEST_F(ReconnectTest, WhatEndsTheWaitingAndWhatFollowsAnAttempt) {
     }
 }
 
-// Remembered in the window's preferences, never in vyr.ini.
+// The session is lost while a box the client opened runs nested ticks: the attempt waits until
+// the box has closed, as it replaces the client that the outer tick is still inside.
+TEST_F(ReconnectTest, AttemptDueInsideABoxWaitsForItToClose) {
+    LogIn();
+    int attemptsInside = -1;
+    boxes.insideNextBox = [&] {
+        WatchdogLapses();
+        Dlg().OnReconnectDue();
+        attemptsInside = Log().count("Connecting...") - 1;
+    };
+    server.Send(wire::EncodeRemoveIpResult(0));
+    ASSERT_TRUE(PollUntil([&] { return attemptsInside >= 0; }));
+    EXPECT_EQ(attemptsInside, 0);
+    EXPECT_TRUE(Waiting());
+    Dlg().OnReconnectDue();
+    EXPECT_EQ(server.ReceiveOfType(MSG_LOGIN), wire::EncodeLogin("admin", "admin"));
+}
+
+// Remembered in the window's preferences, never in vyr.ini; next after Connect in the tab order.
 TEST_F(ReconnectTest, TheBoxIsOnByDefaultAndRemembered) {
+    EXPECT_EQ(Dlg().m_connectButton->nextInFocusChain(), Dlg().m_reconnectCheck);
     EXPECT_TRUE(Dlg().m_reconnectCheck->isChecked());
     Dlg().m_reconnectCheck->setChecked(false);
     dlg.reset();
