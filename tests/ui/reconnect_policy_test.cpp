@@ -1,4 +1,4 @@
-// Which endings start reconnecting and which end it, and the waits between attempts.
+// The waits between reconnect attempts, and which endings start, continue or end reconnecting.
 #include <gtest/gtest.h>
 
 #include "ui/ReconnectPolicy.h"
@@ -6,79 +6,41 @@
 namespace {
 
 using Ending = CReconnectPolicy::Ending;
-constexpr long long kNone = -1; // no attempt
 
-struct Step {
-    Ending ending;
-    bool wasLoggedIn;
-    long long waitMs; // kNone: no attempt follows
-};
-
-struct Case {
-    const char* name;
-    double random;
-    std::vector<Step> steps;
-    bool shutdownConfirmed = false;
-};
-
-TEST(ReconnectPolicyTest, WaitsFollowTheEndingsAndTheBackoff) {
-    const Step silent{Ending::Silence, true, 2000};
-    const Case cases[] = {
-        {"watchdog, then attempts that time out: 2 4 8 16 30 30 s",
-         0.0,
-         {silent,
-          {Ending::Silence, false, 4000},
-          {Ending::Silence, false, 8000},
-          {Ending::Silence, false, 16000},
-          {Ending::Silence, false, 30000},
-          {Ending::Silence, false, 30000}}},
-        {"jitter stretches a wait by up to a tenth", 0.999, {{Ending::Silence, true, 2199}}},
-        {"a random source out of range still gives at most a tenth",
-         7.0,
-         {{Ending::Silence, true, 2200}}},
-        {"the connect time-out of an attempt by hand", 0.0, {{Ending::Silence, false, kNone}}},
-        {"refusal while reconnecting ends it",
-         0.0,
-         {silent, {Ending::Refused, false, kNone}, {Ending::Silence, false, kNone}}},
-        {"refusal of a session", 0.0, {{Ending::Refused, true, kNone}}},
-        {"the admin's Disconnect", 0.0, {{Ending::UserDisconnect, true, kNone}}},
-        {"another ending", 0.0, {{Ending::Other, true, kNone}}},
-        {"a confirmed shutdown, then silence", 0.0, {{Ending::Silence, true, kNone}}, true},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        CReconnectPolicy policy([&c] { return c.random; });
-        if (c.shutdownConfirmed) {
-            policy.ShutdownConfirmed();
+// Steps: 'S' a logged-in session lost to silence, 's' an attempt timed out, 'R' a refusal,
+// 'L' a login, 'X' Stop. Each ending gives its wait in ms, or -1 for none.
+std::vector<long long> WaitsOf(const char* steps, double random) {
+    CReconnectPolicy policy([random] { return random; });
+    std::vector<long long> waits;
+    for (const char* step = steps; *step; ++step) {
+        if (*step == 'L' || *step == 'X') {
+            *step == 'L' ? policy.LoggedIn() : policy.Stop();
+            continue;
         }
-        std::vector<long long> waits, expected;
-        for (const Step& step : c.steps) {
-            const auto wait = policy.Ended(step.ending, step.wasLoggedIn);
-            waits.push_back(wait ? wait->count() : kNone);
-            expected.push_back(step.waitMs);
-        }
-        EXPECT_EQ(waits, expected);
+        const auto wait =
+            policy.Ended(*step == 'R' ? Ending::Refused : Ending::Silence, *step == 'S');
+        waits.push_back(wait ? wait->count() : -1);
     }
+    return waits;
 }
 
-// A login starts the waits over; Stop ends reconnecting and forgets a confirmed shutdown.
-TEST(ReconnectPolicyTest, LoginStartsTheWaitsOverAndStopEndsThem) {
-    CReconnectPolicy policy([] { return 0.0; });
-    std::vector<long long> waits;
-    const auto end = [&](bool wasLoggedIn) {
-        const auto wait = policy.Ended(Ending::Silence, wasLoggedIn);
-        waits.push_back(wait ? wait->count() : kNone);
+TEST(ReconnectPolicyTest, WaitsFollowTheBackoffAndTheEndings) {
+    struct Case {
+        const char* steps;
+        double random;
+        std::vector<long long> waits;
+    } const cases[] = {
+        {"Sssssss", 0.0, {2000, 4000, 8000, 16000, 30000, 30000, 30000}},
+        {"S", 0.999, {2199}}, // jitter: at most a tenth longer
+        {"S", 7.0, {2200}},   // a random source out of range is held to it
+        {"s", 0.0, {-1}},     // an attempt by hand that timed out
+        {"SRs", 0.0, {2000, -1, -1}},
+        {"SsLSs", 0.0, {2000, 4000, 2000, 4000}},
+        {"SXs", 0.0, {2000, -1}},
     };
-    end(true);
-    end(false);
-    policy.LoggedIn();
-    end(true);
-    policy.Stop();
-    end(false); // an attempt by hand after the admin stopped the waiting
-    policy.ShutdownConfirmed();
-    policy.Stop();
-    end(true);
-    EXPECT_EQ(waits, (std::vector<long long>{2000, 4000, 2000, kNone, 2000}));
+    for (const Case& c : cases) {
+        EXPECT_EQ(WaitsOf(c.steps, c.random), c.waits) << c.steps << " random " << c.random;
+    }
 }
 
 } // namespace
