@@ -12,10 +12,11 @@ echo "== package: $deb"
 dpkg-deb --info "$deb" | sed -n '/Package:/,$p'
 
 echo "== lintian"
-# Errors fail; warnings and infos are printed to be fixed, not hidden. Known infos: the
-# hardening flags are dpkg-buildflags' to add in a distribution build, and "occured" in vyr-admin
-# is the connect-failure message exactly as the program has always shown it.
-lintian --fail-on error --display-info --color never "$deb"
+# Errors and warnings fail; infos are printed. Known infos: "occured" is the connect-failure
+# message exactly as the program has always shown it; the .comment section is the compiler's;
+# the build is fortified, but where the compiler cannot see a buffer's size no checked call
+# remains for lintian to find.
+lintian --fail-on error,warning --display-info --color never "$deb"
 
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/vyr-package.XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
@@ -27,9 +28,7 @@ echo "== the programs, run from the unpacked package"
 "$bin/vyr-demo-server" --help
 "$bin/vyr-demo-server" --version
 "$bin/vyr-admin" --version
-if [ -x "$bin/vyr-cli" ]; then
-    "$bin/vyr-cli" --version
-fi
+"$bin/vyr-cli" --version
 
 echo "== desktop entry and metainfo"
 for entry in "$root"/usr/share/applications/*.desktop; do
@@ -52,8 +51,8 @@ for program in "$bin"/*; do
     name=$(basename "$program")
     page="$root/usr/share/man/man1/$name.1.gz"
     if [ ! -f "$page" ]; then
-        # lintian names it too; a program may land a little before its page.
-        echo "warning: $name has no manual page"
+        echo "$name has no manual page"
+        failed=1
         continue
     fi
     text=$(zcat "$page")
