@@ -1,5 +1,6 @@
 #include "bench/ReceiverTrials.h"
 
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 
@@ -105,7 +106,25 @@ void LogIn(CAdminClient& client, UdpPeer& server, const PreparedStream& stream) 
 
 } // namespace
 
-TrialResult RunClientTrial(const PreparedStream& stream, const TrialSettings& settings) {
+namespace {
+
+// Drains the link each time it becomes readable until `until`, as the window's readiness
+// notifier does; log entries are taken after each drain.
+void DrainOnArrival(CAdminClient& client, Clock::time_point until, TrialResult& result) {
+    for (;;) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now());
+        if (left.count() <= 0) {
+            return;
+        }
+        pollfd readable{client.link->socketHandle, POLLIN, 0};
+        if (::poll(&readable, 1, static_cast<int>(left.count())) > 0) {
+            client.OnTimer(TIMER_POLL);
+            result.received += client.TakeLog().size();
+        }
+    }
+}
+
+TrialResult RunClient(const PreparedStream& stream, const TrialSettings& settings, bool onArrival) {
     const std::size_t count = Count(settings, stream);
     UdpPeer server;
     CAdminClient client;
@@ -122,19 +141,24 @@ TrialResult RunClientTrial(const PreparedStream& stream, const TrialSettings& se
     });
 
     // The window's poll timer: every 50 ms the client drains the link; the log entries are
-    // taken as a refresh tick takes them. After the sender has finished, two polls that find
-    // nothing end the trial.
+    // taken as a refresh tick takes them. Between two ticks the link is drained on arrival, or
+    // not at all. After the sender has finished, two poll periods without a datagram end the
+    // trial.
     TrialResult result;
     Clock::time_point tick = Clock::now();
     int polls = 0;
     int quietPolls = 0;
     while (quietPolls < 2) {
         tick += POLL_PERIOD;
-        std::this_thread::sleep_until(tick);
+        client.heardFromServer = false;
+        if (onArrival) {
+            DrainOnArrival(client, tick, result);
+        } else {
+            std::this_thread::sleep_until(tick);
+        }
         const bool finished = senderDone;
         result.peakQueuedBytes =
             std::max<unsigned long>(result.peakQueuedBytes, Stats(fd).queuedBytes);
-        client.heardFromServer = false;
         const Clock::time_point pollStart = Clock::now();
         client.OnTimer(TIMER_POLL);
         const double pollMs =
@@ -153,6 +177,16 @@ TrialResult RunClientTrial(const PreparedStream& stream, const TrialSettings& se
     result.drops = after.drops - dropsBefore;
     result.receiveBuffer = static_cast<int>(after.receiveBuffer);
     return result;
+}
+
+} // namespace
+
+TrialResult RunClientTrial(const PreparedStream& stream, const TrialSettings& settings) {
+    return RunClient(stream, settings, false);
+}
+
+TrialResult RunClientOnArrivalTrial(const PreparedStream& stream, const TrialSettings& settings) {
+    return RunClient(stream, settings, true);
 }
 
 TrialResult RunReceiveLoopTrial(const PreparedStream& stream, const TrialSettings& settings) {

@@ -1,7 +1,8 @@
 #pragma once
 // One trial of a flood at a fixed rate against a receiver, and whether the receiver took every
-// datagram. Two receivers: the admin client polled every 50 ms as the window polls it, and a
-// plain blocking receive loop, the most that this machine's loopback can deliver.
+// datagram. Three receivers: the admin client polled every 50 ms only, as the window once
+// polled it; the client drained on arrival with the 50 ms poll as backstop, as the window
+// drains it now; and a plain blocking receive loop, the most this machine's loopback delivers.
 
 #include <cstddef>
 
@@ -32,4 +33,5 @@ struct TrialSettings {
 };
 
 TrialResult RunClientTrial(const PreparedStream& stream, const TrialSettings& settings);
+TrialResult RunClientOnArrivalTrial(const PreparedStream& stream, const TrialSettings& settings);
 TrialResult RunReceiveLoopTrial(const PreparedStream& stream, const TrialSettings& settings);

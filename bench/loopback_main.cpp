@@ -1,10 +1,12 @@
 // bench_loopback: the highest rate of realistic server datagrams that the admin client takes
-// from loopback without losing one, polled every 50 ms as the window polls it, against a plain
+// from loopback without losing one, polled every 50 ms only (as the window once polled it) and
+// drained on arrival with that poll as backstop (as the window drains it now), against a plain
 // receive loop on the same machine in the same run.
 //
 //   bench_loopback [--seconds S] [--receive-buffer BYTES] [--max-rate R] [--client-at RATE]
 //
-// --client-at runs one client trial at that rate and nothing else (for a profiler).
+// --client-at runs one trial of the client drained on arrival at that rate and nothing else (for
+// a profiler).
 //
 // For each receiver the rate doubles from 1,000/s until a trial loses datagrams, then a
 // bisection narrows the step to 5 %, and the rate found must pass three more trials; the figure
@@ -157,18 +159,21 @@ int main(int argc, char** argv) {
         TrialSettings settings;
         settings.seconds = options.seconds;
         settings.receiveBuffer = options.receiveBuffer;
-        return Try("client", RunClientTrial, stream, settings, options.clientAt).outcome ==
+        return Try("arrive", RunClientOnArrivalTrial, stream, settings, options.clientAt).outcome ==
                        Outcome::Lossless
                    ? 0
                    : 1;
     }
     const Found loop = Search("loop", RunReceiveLoopTrial, stream, options);
     const Found client = Search("client", RunClientTrial, stream, options);
+    const Found arrival = Search("arrive", RunClientOnArrivalTrial, stream, options);
     std::printf("\n");
     Report("receive_loop_max_lossless_per_s", loop);
     Report("client_max_lossless_per_s", client);
+    Report("client_on_arrival_max_lossless_per_s", arrival);
     if (loop.rate > 0) {
         std::printf("client_to_loop_ratio=%.3f\n", client.rate / loop.rate);
+        std::printf("client_on_arrival_to_loop_ratio=%.3f\n", arrival.rate / loop.rate);
     }
     return 0;
 }

@@ -1,11 +1,14 @@
 // CPlayerList at 256 players, the most that positions can reach: the operations of the client
-// and the window's full redraw walk (also at 8 and 64 players, to show how it grows).
+// and the window's full redraw walk (also at 8 and 64 players, to show how it grows), by
+// position as it was and in one pass, with and without making the row texts.
 
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <chrono>
+#include <optional>
 #include <random>
+#include <string>
 
 #include "bench/BenchCounters.h"
 #include "bench/BenchRoster.h"
@@ -113,17 +116,60 @@ void BM_RosterRemoveById(benchmark::State& state) {
     state.counters["per_op"] = PerItem(static_cast<double>(state.iterations() * batch));
 }
 
-// What the window's redraw asks of the roster: name, id and value of every position.
-void BM_RosterRedrawWalk(benchmark::State& state) {
+// The row text the window shows for a player: "name (id)<tab>value".
+std::string RowText(const std::string& name, int id, int value) {
+    return name + " (" + std::to_string(id) + ")\t" + std::to_string(value);
+}
+
+// The window's redraw walk as it was: name, id and value of every position, each lookup walking
+// from the first record. With `rows`, the row texts are made as well.
+void RedrawWalkByPosition(benchmark::State& state, bool rows) {
     Roster roster(static_cast<int>(state.range(0)));
     for (auto _ : state) {
         for (int i = 0; i < roster.list.GetCount(); ++i) {
-            benchmark::DoNotOptimize(roster.list.NameByPosition(i));
-            benchmark::DoNotOptimize(roster.list.IdByPosition(i));
-            benchmark::DoNotOptimize(roster.list.ValueByPosition(i));
+            const std::optional<std::string> name = roster.list.NameByPosition(i);
+            const int id = roster.list.IdByPosition(i);
+            const int value = roster.list.ValueByPosition(i);
+            if (rows) {
+                benchmark::DoNotOptimize(RowText(name.value_or(std::string()), id, value));
+            } else {
+                benchmark::DoNotOptimize(name);
+                benchmark::DoNotOptimize(id);
+                benchmark::DoNotOptimize(value);
+            }
         }
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+// The same walk as one pass over the chain.
+void RedrawWalkForEach(benchmark::State& state, bool rows) {
+    Roster roster(static_cast<int>(state.range(0)));
+    for (auto _ : state) {
+        roster.list.ForEach([rows](const PlayerInfo& player) {
+            if (rows) {
+                benchmark::DoNotOptimize(RowText(player.name, player.id, player.value));
+            } else {
+                benchmark::DoNotOptimize(player.name);
+                benchmark::DoNotOptimize(player.id);
+                benchmark::DoNotOptimize(player.value);
+            }
+        });
+    }
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+}
+
+void BM_RosterRedrawWalk(benchmark::State& state) {
+    RedrawWalkByPosition(state, false);
+}
+void BM_RosterRedrawWalkForEach(benchmark::State& state) {
+    RedrawWalkForEach(state, false);
+}
+void BM_RosterRedrawRows(benchmark::State& state) {
+    RedrawWalkByPosition(state, true);
+}
+void BM_RosterRedrawRowsForEach(benchmark::State& state) {
+    RedrawWalkForEach(state, true);
 }
 
 } // namespace
@@ -135,3 +181,6 @@ BENCHMARK(BM_RosterNameByIdWorst);
 BENCHMARK(BM_RosterIdByPositionWorst);
 BENCHMARK(BM_RosterRemoveById)->UseManualTime()->Iterations(BATCHES);
 BENCHMARK(BM_RosterRedrawWalk)->Arg(8)->Arg(64)->Arg(256);
+BENCHMARK(BM_RosterRedrawWalkForEach)->Arg(8)->Arg(64)->Arg(256);
+BENCHMARK(BM_RosterRedrawRows)->Arg(8)->Arg(64)->Arg(256);
+BENCHMARK(BM_RosterRedrawRowsForEach)->Arg(8)->Arg(64)->Arg(256);

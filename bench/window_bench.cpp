@@ -1,19 +1,22 @@
 // The admin window on a Qt platform (offscreen unless QT_QPA_PLATFORM says otherwise): one
 // status-log line appended to a log of 1,000 and of 100,000 lines (the scrollback, where every
 // new line drops the oldest), with its time and its line in the log file, with and without the
-// repaint that follows; a refresh tick that
-// shows a burst of 32 entries queued by the client; and the player-list redraw of a refresh tick
-// at 8, 64 and 256 players.
+// repaint that follows; a refresh tick that shows a burst of 32 entries queued by the client; the
+// player-list redraw of a refresh tick at 8, 64 and 256 players; and the time from a datagram's
+// arrival to its handling.
 
 #include <QApplication>
-#include <QListWidget>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <benchmark/benchmark.h>
+#include <chrono>
+#include <thread>
 
 #include "bench/BenchCounters.h"
 #include "bench/BenchRoster.h"
 #include "bench/WindowHarness.h"
 #include "engine/Timers.h"
+#include "tests/support/UdpPeer.h"
 
 namespace {
 
@@ -98,7 +101,7 @@ void RedrawTicks(benchmark::State& state, bool paint) {
             ProcessEvents();
         }
     }
-    state.counters["items"] = dlg.m_playerList->count();
+    state.counters["items"] = dlg.m_playerList->topLevelItemCount();
 }
 
 void BM_RedrawPlayerList(benchmark::State& state) {
@@ -108,8 +111,48 @@ void BM_RedrawPlayerListAndPaint(benchmark::State& state) {
     RedrawTicks(state, true);
 }
 
+// From a datagram's arrival on the link to its handling by the window's client: a score change
+// sent by a loopback server, waited for in the window's own event loop (wall-clock time).
+void BM_ArrivalToHandling(benchmark::State& state) {
+    WindowHarness window;
+    CAdminDlg& dlg = window.Dlg();
+    UdpPeer server;
+    dlg.m_hostEdit->setText("127.0.0.1");
+    dlg.m_portEdit->setText(QString::number(server.Port()));
+    dlg.m_userEdit->setText("admin");
+    dlg.m_passwordEdit->setText("admin");
+    dlg.OnConnect();
+    if (!server.ReceiveOfType(MSG_LOGIN)) {
+        state.SkipWithError("no login arrived");
+        return;
+    }
+    server.Send(wire::EncodeWelcome({{3, 0, "Bob"}}));
+    while (!dlg.m_bConnected) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    // Another thread sends, 1 to 51 ms on, so the window is asleep in its event loop when the
+    // datagram arrives, at moments spread over the poll period.
+    std::int16_t value = 0;
+    for (auto _ : state) {
+        const Bytes update = wire::EncodePlayerValue(3, ++value);
+        std::chrono::steady_clock::time_point sentAt;
+        std::thread sender([&] {
+            std::this_thread::sleep_for(std::chrono::microseconds(1000 + 7919 * value % 50000));
+            sentAt = std::chrono::steady_clock::now();
+            server.Send(update);
+        });
+        while (dlg.m_pClient->roster->ValueByPosition(0) != value) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        }
+        const auto handledAt = std::chrono::steady_clock::now();
+        sender.join();
+        state.SetIterationTime(std::chrono::duration<double>(handledAt - sentAt).count());
+    }
+}
+
 } // namespace
 
+BENCHMARK(BM_ArrivalToHandling)->Iterations(200)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_AppendLog)->Arg(1000)->Arg(100000)->Iterations(APPENDS)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_AppendLogAndPaint)
     ->Arg(1000)

@@ -3,10 +3,7 @@
 // for the measured time; getrusage gives the process's CPU time over it, and the voluntary
 // context switches tell how often the thread woke up.
 //
-//   bench_window_idle [--seconds S] [--rate EVENTS_PER_S] [--without-refresh-timer]
-//
-// --without-refresh-timer stops the 10 ms refresh timer once connected, to tell its share of
-// the idle cost from that of the poll and watchdog timers (the log and list then stand still).
+//   bench_window_idle [--seconds S] [--rate EVENTS_PER_S]
 
 #include <sys/resource.h>
 
@@ -21,7 +18,6 @@
 #include <cstring>
 
 #include "bench/WindowHarness.h"
-#include "engine/Timers.h"
 #include "tests/support/DemoServerProcess.h"
 
 namespace {
@@ -42,11 +38,8 @@ void RunFor(int milliseconds) {
 int main(int argc, char** argv) {
     double seconds = 60;
     std::string rate = "0.1";
-    bool withRefresh = true;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--without-refresh-timer") == 0) {
-            withRefresh = false;
-        } else if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
+        if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
             seconds = std::atof(argv[++i]);
         } else if (std::strcmp(argv[i], "--rate") == 0 && i + 1 < argc) {
             rate = argv[++i];
@@ -70,9 +63,6 @@ int main(int argc, char** argv) {
         return 1;
     }
     RunFor(1000); // the first list and log lines are drawn
-    if (!withRefresh) {
-        dlg.m_timers.KillTimer(TIMER_UI_REFRESH);
-    }
 
     rusage before{};
     rusage after{};
@@ -85,7 +75,6 @@ int main(int argc, char** argv) {
     const double cpu = CpuSeconds(after) - CpuSeconds(before);
 
     std::printf("platform=%s\n", qPrintable(QGuiApplication::platformName()));
-    std::printf("refresh_timer=%s\n", withRefresh ? "on" : "off");
     std::printf("still_connected=%d\n", dlg.m_bConnected ? 1 : 0);
     std::printf("wall_s=%.1f\n", elapsed);
     std::printf("cpu_ms=%.1f\n", cpu * 1000);

@@ -37,6 +37,9 @@ constexpr char LOG_CONNECTING[] = "Connecting...";
 constexpr char LOG_CONNECTED[] = "Connected.";
 constexpr char LOG_DISCONNECTED[] = "Disconnected: ";
 constexpr char REASON_CLIENT_DISCONNECTED[] = "Client disconnected.";
+constexpr char LOG_RECONNECTING[] = "Reconnecting in %1 s...";
+constexpr char LOG_RECONNECT_STOPPED[] = "Reconnecting stopped.";
+constexpr char LOG_RECONNECT_FIELDS_CHANGED[] = "Reconnecting stopped: the login fields changed.";
 constexpr char LOG_SKIPPED[] = "%1 events skipped: they arrived faster than the log can show them.";
 
 // The settings file.

@@ -76,9 +76,6 @@ echo "== loopback: a stock rmem_max of 208 KiB"
 
 echo "== idle window, offscreen"
 "$bin/bench_window_idle" --seconds "$idle_seconds" 2>&1 | quiet_qt | tee "$out/idle-offscreen.txt"
-echo "== idle window, offscreen, refresh timer stopped (its share of the idle cost)"
-"$bin/bench_window_idle" --seconds "$idle_seconds" --without-refresh-timer 2>&1 | quiet_qt |
-    tee "$out/idle-offscreen-no-refresh.txt"
 echo "== idle window, Xvfb"
 on_xvfb "$bin/bench_window_idle" --seconds "$idle_seconds" 2>&1 | quiet_qt |
     tee "$out/idle-xvfb.txt"

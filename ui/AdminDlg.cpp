@@ -80,6 +80,7 @@ CAdminDlg::CAdminDlg(QWidget* parent)
       ui(std::make_unique<Ui::AdminDlg>()) {
     ui->setupUi(this);
     ForEachControl(*this, [](int, auto*& member, auto* made) { member = made; });
+    m_reconnectCheck = ui->reconnectCheck; // an addition, outside the template's ids
     m_serverList = new CServerListWindow(this);
     m_findBar = new CLogFindBar(m_log, ui->statusGroup);
 
@@ -139,6 +140,7 @@ CAdminDlg::CAdminDlg(QWidget* parent)
     if (m_history->LoadedDamaged()) {
         AppendLog(QString::fromLatin1(strings::HISTORY_DAMAGED), COLOUR_DARK_RED, true);
     }
+    SetUpReconnect();
 
     LoadSettings();
     LoadPreferences();
@@ -212,16 +214,15 @@ void CAdminDlg::OnConnect() {
 
         m_pClient.reset();
         m_pClient = std::make_unique<CAdminClient>();
-        m_pClient->onEvent = [this](const ClientEvent& event) {
-            if (event.type == EventType::Chat) {
-                OnChat(event.message);
-            }
-        };
-        if (!m_pClient->Connect(host.toUtf8().constData(), port, user.toLatin1().constData(),
-                                password.toLatin1().constData())) {
+        const bool opened =
+            m_pClient->Connect(host.toUtf8().constData(), port, user.toLatin1().constData(),
+                               password.toLatin1().constData());
+        WatchLink();
+        if (!opened) {
             AfxMessageBox(strings::CONNECT_FAILED);
             return;
         }
+        SessionStarting();
         m_logFile.Start(host, port);
         m_timers.SetTimer(TIMER_CONNECT_TIMEOUT, CONNECT_TIMEOUT_MS);
         m_timers.SetTimer(TIMER_UI_REFRESH, UI_REFRESH_MS);
@@ -231,10 +232,14 @@ void CAdminDlg::OnConnect() {
         m_connectButton->setText(strings::DISCONNECT);
         AppendLog(strings::LOG_CONNECTING, COLOUR_BLUE, true);
     } else if (caption == QLatin1String(strings::DISCONNECT)) {
+        if (StopReconnecting(strings::LOG_RECONNECT_STOPPED)) {
+            return;
+        }
         // The next tick of any timer shows the end of the connection.
         m_pClient->Disconnect();
         m_pClient->reason = strings::REASON_CLIENT_DISCONNECTED;
         m_bConnected = true;
+        FollowClient(false);
     }
 }
 
@@ -244,6 +249,7 @@ void CAdminDlg::OnTimer(unsigned timerId) {
     }
     // The client may open a modal box in here, and ticks run nested inside it: every step below
     // reads the client's state afresh.
+    ++m_tickDepth;
     m_pClient->OnTimer(timerId);
     const bool idle = !m_pClient->loggedIn && !m_pClient->loginPending;
     if (!m_bConnected && m_pClient->loggedIn) {
@@ -255,6 +261,8 @@ void CAdminDlg::OnTimer(unsigned timerId) {
     if (timerId == TIMER_UI_REFRESH) {
         Refresh();
     }
+    FollowClient(timerId == TIMER_UI_REFRESH);
+    --m_tickDepth;
 }
 
 void CAdminDlg::ConnectedTransition() {
@@ -267,6 +275,7 @@ void CAdminDlg::ConnectedTransition() {
     m_shutdownButton->setEnabled(true);
     m_commandEdit->setFocus();
     AppendLog(strings::LOG_CONNECTED, COLOUR_BLUE, true);
+    m_reconnect.LoggedIn();
 }
 
 void CAdminDlg::DisconnectedTransition() {
@@ -275,6 +284,7 @@ void CAdminDlg::DisconnectedTransition() {
     TakeLogEntries();
     ShowLogBacklog();
     const bool endWaits = m_logSkipped > 0 || !m_logBacklog.empty();
+    const bool wasConnected = m_bConnected;
     m_pClient->reasonPending = false;
     m_commandEdit->setEnabled(false);
     m_sendButton->setEnabled(false);
@@ -294,6 +304,7 @@ void CAdminDlg::DisconnectedTransition() {
     m_bConnected = false;
     m_timers.KillTimer(TIMER_CONNECT_TIMEOUT);
     AskForAttention();
+    SessionEnded(wasConnected);
 }
 
 // Empties the client's mailboxes into the log (as much as the tick's time budget allows), the
@@ -308,7 +319,6 @@ void CAdminDlg::Refresh() {
         m_pClient->listTextLength = 0;
         m_serverList->ShowEntries(wire::SplitListText(m_pClient->listText));
     }
-    m_timers.SetTimer(TIMER_UI_REFRESH, UI_REFRESH_MS);
 }
 
 void CAdminDlg::RedrawPlayerList() {
@@ -425,6 +435,8 @@ void CAdminDlg::OnDestroy() {
     SaveSettings();
     SavePreferences();
     m_logFile.Flush();
+    DropLinkNotifier();
+    StopReconnecting(nullptr);
     for (unsigned id : {TIMER_CONNECT_TIMEOUT, TIMER_UI_REFRESH, TIMER_POLL, TIMER_WATCHDOG}) {
         m_timers.KillTimer(id);
     }

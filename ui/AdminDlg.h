@@ -18,6 +18,7 @@
 #include "ui/LineClock.h"
 #include "ui/LogFile.h"
 #include "ui/LogOptions.h"
+#include "ui/ReconnectPolicy.h"
 
 class QCheckBox;
 class QLineEdit;
@@ -26,6 +27,8 @@ class QTextCursor;
 class QPushButton;
 class CCommandHistory;
 class CPlayerTable;
+class QSocketNotifier;
+class QTimer;
 class CServerListWindow;
 class CLogFindBar;
 
@@ -47,6 +50,8 @@ class CAdminDlg : public QDialog {
     void OnSend();
     void OnShutdown();
     void OnSysCommand(unsigned commandId);
+    // The reconnect wait is over: the next attempt, through OnConnect.
+    void OnReconnectDue();
 
     // Adds `text` at the end of the status log in `colour` (0x00BBGGRR); `lineBreak` ends the
     // line, so two calls without it in the first form one line.
@@ -87,6 +92,9 @@ class CAdminDlg : public QDialog {
     CLogFile m_logFile;
     LogOptions m_options;
     int m_attentionRequests = 0; // times the window asked the desktop for attention
+    QCheckBox* m_reconnectCheck;
+    // Single shot: the wait before the next reconnect attempt; active only while waiting.
+    QTimer* m_reconnectTimer;
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -118,10 +126,26 @@ class CAdminDlg : public QDialog {
     void SaveSettings() const;
     void LoadPreferences();
     void SavePreferences() const;
+    // The main loop between ticks: the link's readiness notifier and the refresh tick.
+    void WatchLink();
+    void DropLinkNotifier();
+    void FollowClient(bool afterRefresh);
+    // Reconnecting (ui/AdminDlgReconnect.cpp).
+    void SetUpReconnect();
+    void SessionStarting();
+    void SessionEnded(bool wasConnected);
+    bool StopReconnecting(const char* line);
+    void EndReconnecting(const char* line);
+    QStringList LoginFields() const;
 
     std::unique_ptr<Ui::AdminDlg> ui;
     CLineClock m_clock;
     bool m_destroyed = false;
-    std::deque<LogEntry> m_logBacklog; // taken from the client, not shown yet
-    long long m_logSkipped = 0;        // dropped from the backlog since the last notice
+    std::deque<LogEntry> m_logBacklog;         // taken from the client, not shown yet
+    long long m_logSkipped = 0;                // dropped from the backlog since the last notice
+    QSocketNotifier* m_linkNotifier = nullptr; // for the socket of the latest Connect
+    int m_tickDepth = 0;                       // ticks running, nested ones included
+    CReconnectPolicy m_reconnect{ProcessRandom};
+    bool m_reconnectAttempt = false; // OnConnect runs for the reconnect wait, not for the admin
+    QStringList m_sessionFields;     // the login fields of the latest Connect
 };

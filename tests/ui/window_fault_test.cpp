@@ -1,5 +1,6 @@
 // The server dies under the window: the session ends on the eleventh silent watchdog tick (11 to
-// 12 s on the real timers), and a new connect on the real timers then works.
+// 12 s on the real timers), and a new connect on the real timers then works; reconnecting to a
+// port that answers "unreachable" does not spin.
 #include <signal.h>
 
 #include "AdminDlgFixture.h"
@@ -16,6 +17,7 @@ const std::vector<std::string> kStillGame{"--players", "3", "--rate", "0"};
 TEST_F(AdminDlgTest, KilledServerEndsTheSessionOnTheEleventhSilentWatchdogTick) {
     DemoServerProcess game(VYR_DEMO_SERVER_PATH);
     ASSERT_TRUE(game.Start(kStillGame)) << game.Output();
+    Dlg().m_reconnectCheck->setChecked(false); // the end itself, without what follows it
     FillIn("127.0.0.1", QString::number(game.Port()));
     Dlg().OnConnect();
     ASSERT_TRUE(PollUntil([this] { return Dlg().m_bConnected; }));
@@ -46,6 +48,7 @@ TEST_F(AdminDlgTest, KilledServerEndsTheSessionOnTheEleventhSilentWatchdogTick) 
 TEST_F(RealTimeWindowTest, KilledServerTimesOutElevenToTwelveSecondsAfterItsLastDatagram) {
     DemoServerProcess game(VYR_DEMO_SERVER_PATH);
     ASSERT_TRUE(game.Start(kStillGame)) << game.Output();
+    Dlg().m_reconnectCheck->setChecked(false); // the end itself, without what follows it
     FillIn("127.0.0.1", QString::number(game.Port()));
     Dlg().OnConnect();
     ASSERT_TRUE(RunEventLoopUntil([this] { return Dlg().m_bConnected; }, 5s));
@@ -89,6 +92,30 @@ TEST_F(RealTimeWindowTest, KilledServerTimesOutElevenToTwelveSecondsAfterItsLast
     Dlg().OnConnect();
     EXPECT_TRUE(RunEventLoopUntil(
         [this] { return Dlg().m_bConnected && Dlg().m_playerList->topLevelItemCount() == 3; }, 5s));
+}
+
+// Reconnect attempts to a port that answers each login with "port unreachable": the error wakes
+// the window once and is consumed; between attempts the window sleeps.
+TEST_F(RealTimeWindowTest, ReconnectAttemptsToAClosedPortDoNotSpin) {
+    LogIn();
+    server.Close();
+    for (int tick = 0; tick < WATCHDOG_SILENT_TICKS + 2; ++tick) {
+        Dlg().OnTimer(TIMER_WATCHDOG);
+    }
+    QElapsedTimer took;
+    took.start();
+    const auto cpuAtStart = ProcessCpuTime();
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        ASSERT_TRUE(Dlg().m_reconnectTimer->isActive()) << Log().toStdString();
+        Dlg().OnReconnectDue();
+        RunEventLoopUntil([] { return false; }, 1s);
+        Dlg().OnTimer(TIMER_CONNECT_TIMEOUT);
+    }
+    const double cpuShare = std::chrono::duration<double>(ProcessCpuTime() - cpuAtStart).count() /
+                            (took.elapsed() / 1000.0);
+    EXPECT_LT(cpuShare, 0.2) << "the unreachable port keeps the window busy";
+    EXPECT_EQ(Log().count("Connecting..."), 4);
+    EXPECT_TRUE(Dlg().m_reconnectTimer->isActive());
 }
 
 } // namespace
