@@ -5,7 +5,7 @@
 #include <string>
 
 class CAdminSocket {
-public:
+  public:
     bool isOpen = false;
     int socketHandle = -1;
     std::string host;

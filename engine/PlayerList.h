@@ -18,7 +18,7 @@ struct PlayerInfo {
 };
 
 class CPlayerList {
-public:
+  public:
     CPlayerList() = default;
     CPlayerList(const CPlayerList&) = delete;
     CPlayerList& operator=(const CPlayerList&) = delete;
@@ -50,7 +50,7 @@ public:
 
     static constexpr int BLOCK_SIZE = 10;
 
-private:
+  private:
     struct Node {
         Node* next = nullptr;
         Node* prev = nullptr;

@@ -2,7 +2,7 @@
 # Installs, on Debian or Ubuntu, the build and test packages that are missing; quiet and quick
 # when everything is there. Extra groups: --fuzz (clang and its fuzzer runtime), --bench
 # (Google Benchmark), --gui-check (Xvfb and friends, to look at the window without a display),
-# --package (what builds and checks the Debian package).
+# --package (what builds and checks the Debian package), --format (clang-format).
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev qt6-base-dev libgl-dev libedit-dev
@@ -12,6 +12,7 @@ for arg in "$@"; do
         --fuzz) packages+=(clang libclang-rt-dev) ;;
         --bench) packages+=(libbenchmark-dev) ;;
         --gui-check) packages+=(xvfb imagemagick xdotool) ;;
+        --format) packages+=(clang-format) ;;
         --package) packages+=(dpkg-dev file lintian desktop-file-utils appstream groff man-db) ;;
         *) echo "install-deps.sh: unknown option $arg" >&2; exit 2 ;;
     esac

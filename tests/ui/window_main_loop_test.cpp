@@ -19,7 +19,8 @@ TEST_F(RealTimeWindowTest, DatagramsAreHandledOnArrivalWithoutAPollTick) {
     PressConnect();
     Dlg().m_timers.KillTimer(TIMER_POLL);
     server.Send(wire::EncodeWelcome({{3, 25, "Bob"}}));
-    ASSERT_TRUE(RunEventLoopUntil([this] { return Dlg().m_playerList->topLevelItemCount() == 1; }, 5s));
+    ASSERT_TRUE(
+        RunEventLoopUntil([this] { return Dlg().m_playerList->topLevelItemCount() == 1; }, 5s));
     EXPECT_EQ(Shown(), "Disconnect+ 0000 11111 1");
     server.Send(wire::EncodePlayerJoin(9, "Eve"));
     EXPECT_TRUE(RunEventLoopUntil([this] { return Log().contains("Eve has joined"); }, 5s));
@@ -30,7 +31,8 @@ TEST_F(RealTimeWindowTest, PollTickStillDrainsWhenNotificationsAreLost) {
     PressConnect();
     QSignalBlocker lost(LinkNotifier(Dlg()));
     server.Send(wire::EncodeWelcome({{3, 25, "Bob"}}));
-    EXPECT_TRUE(RunEventLoopUntil([this] { return Dlg().m_playerList->topLevelItemCount() == 1; }, 5s));
+    EXPECT_TRUE(
+        RunEventLoopUntil([this] { return Dlg().m_playerList->topLevelItemCount() == 1; }, 5s));
 }
 
 // A box opened while draining runs the event loop: what arrives meanwhile is drained and shown
