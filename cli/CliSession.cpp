@@ -13,6 +13,7 @@
 #include "cli/PlayerTarget.h"
 #include "engine/Timers.h"
 #include "platform/MessageBox.h"
+#include "platform/WholeFile.h"
 #include "res/Strings.h"
 
 namespace {
@@ -60,21 +61,6 @@ void InstallSignalPipe() {
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGHUP, &action, nullptr); // the ssh session or terminal went away
     signal(SIGPIPE, SIG_IGN);            // a closed stdout shows as a failed write instead
-}
-
-// False when the reader went away.
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
 }
 
 bool IsBlank(char c) {

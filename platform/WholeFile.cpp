@@ -33,20 +33,6 @@ class Fd {
     int fd;
 };
 
-bool WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-    return true;
-}
-
 bool MakeDirectories(const fs::path& dir) {
     std::error_code ec;
     if (dir.empty() || fs::is_directory(dir, ec)) {
@@ -67,6 +53,20 @@ void SyncDirectory(const fs::path& dir) {
 }
 
 } // namespace
+
+bool WriteAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
 
 FileBytes ReadWholeFile(const std::string& path, std::size_t maxBytes) {
     // O_NONBLOCK so that opening a FIFO does not wait for a writer.

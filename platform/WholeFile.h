@@ -16,6 +16,9 @@ struct FileBytes {
     std::string bytes;
 };
 
+// Writes all of `bytes` to `fd`, again after an interrupted call; false when it cannot.
+bool WriteAll(int fd, std::string_view bytes);
+
 // The file's bytes when it is a regular file of at most `maxBytes`. Never blocks on FIFOs or
 // devices.
 FileBytes ReadWholeFile(const std::string& path, std::size_t maxBytes);
