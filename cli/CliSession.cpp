@@ -149,9 +149,11 @@ void CliSession::Tick(unsigned timerId) {
         ConnectedTransition();
     } else if ((connected && idle) || client.reasonPending ||
                (timerId == TIMER_CONNECT_TIMEOUT && idle)) {
+        PrintHeldEvents();
         DisconnectedTransition();
         return;
     }
+    PrintHeldEvents();
     // Every event was printed as it was handled; the window's mailboxes only need emptying,
     // which its refresh tick does. Here it follows each drain instead of waking every 1 ms.
     if (client.logPending || client.listDirty || client.listTextLength > 0) {
@@ -160,6 +162,13 @@ void CliSession::Tick(unsigned timerId) {
         client.listDirty = false;
         client.listTextLength = 0;
     }
+}
+
+void CliSession::PrintHeldEvents() {
+    for (const ClientEvent& event : heldEvents) {
+        printer.Engine(event);
+    }
+    heldEvents.clear();
 }
 
 void CliSession::ConnectedTransition() {
@@ -192,7 +201,7 @@ void CliSession::DisconnectedTransition() {
 
 // The engine is in the middle of a datagram here: only note what the job needs, act later.
 void CliSession::OnEvent(const ClientEvent& event) {
-    printer.Engine(event);
+    heldEvents.push_back(event);
     switch (event.type) {
     case EventType::Kick:
         if (removalTarget == event.id) {

@@ -44,6 +44,7 @@ class CliSession {
     void ConnectedTransition();
     void DisconnectedTransition();
     void OnEvent(const ClientEvent& event);
+    void PrintHeldEvents();
     void StartJob();
     void CheckJob();
     void Finish(int status);
@@ -83,6 +84,10 @@ class CliSession {
     bool shutdownPending = false;
     bool shutdownConfirmed = false;
     std::optional<Clock::time_point> shutdownDeadline;
+
+    // Events of the latest tick, printed once its transition is: after "Connected.", before
+    // "Disconnected:", as the window shows them.
+    std::vector<ClientEvent> heldEvents;
 
     // Piped stdin.
     bool readingStdin = false;
