@@ -17,6 +17,7 @@
 #include "bench/WindowHarness.h"
 #include "engine/Timers.h"
 #include "tests/support/UdpPeer.h"
+#include "ui/PlayerTable.h"
 
 namespace {
 
@@ -93,7 +94,8 @@ void RedrawTicks(benchmark::State& state, bool paint) {
     CAdminDlg& dlg = window.Dlg();
     dlg.m_pClient->listDirty = true;
     dlg.OnTimer(TIMER_UI_REFRESH);
-    dlg.m_playerList->setCurrentRow(0); // a selected player, which every redraw selects again
+    dlg.m_playerList->setCurrentItem(
+        dlg.m_playerList->topLevelItem(0)); // a selected player, which every redraw selects again
     for (auto _ : state) {
         dlg.m_pClient->listDirty = true;
         dlg.OnTimer(TIMER_UI_REFRESH);
