@@ -30,7 +30,12 @@ bool MakePrivateDirectory(const QString& path) {
 std::unique_ptr<QSettings> OpenPreferences() {
     const QString dir = XdgHome("XDG_CONFIG_HOME", QStringLiteral(".config")) + "/vyr";
     MakePrivateDirectory(dir);
-    return std::make_unique<QSettings>(dir + "/vyr-admin.conf", QSettings::IniFormat);
+    // Made 0600 before QSettings first writes it; its later rewrites keep the mode.
+    const QString path = dir + "/vyr-admin.conf";
+    if (QFile file(path); !file.exists() && file.open(QIODevice::WriteOnly)) {
+        file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
+    }
+    return std::make_unique<QSettings>(path, QSettings::IniFormat);
 }
 
 QString StateDirectory() {
