@@ -16,34 +16,42 @@ std::string MakeTempHome() {
     return mkdtemp(pattern.data()) != nullptr ? pattern : std::string();
 }
 
-CliProcess::CliProcess(const std::string& home, const std::vector<std::string>& args,
-                       const std::map<std::string, std::string>& env, std::string stdinText)
-    : input(std::move(stdinText)) {
-    std::map<std::string, std::string> vars{{"HOME", home},
-                                            {"XDG_CONFIG_HOME", home + "/config"},
-                                            {"XDG_STATE_HOME", home + "/state"},
-                                            {"PATH", "/usr/bin:/bin"},
-                                            {"VYR_PASSWORD", "admin"}};
+CliCommand::CliCommand(const std::string& home, const std::vector<std::string>& args,
+                       const std::map<std::string, std::string>& env)
+    : words{VYR_CLI_PATH} {
+    std::map<std::string, std::string> all{{"HOME", home},
+                                           {"XDG_CONFIG_HOME", home + "/config"},
+                                           {"XDG_STATE_HOME", home + "/state"},
+                                           {"PATH", "/usr/bin:/bin"},
+                                           {"VYR_PASSWORD", "admin"}};
     for (const auto& [name, value] : env) {
-        vars[name] = value;
+        all[name] = value;
     }
-    std::vector<std::string> words{VYR_CLI_PATH};
     words.insert(words.end(), args.begin(), args.end());
-    std::vector<std::string> envWords;
-    for (const auto& [name, value] : vars) {
+    for (const auto& [name, value] : all) {
         if (!value.empty()) {
-            envWords.push_back(name + "=" + value);
+            vars.push_back(name + "=" + value);
         }
     }
-    std::vector<char*> argv, envp;
     for (std::string& w : words) {
         argv.push_back(w.data());
     }
-    for (std::string& w : envWords) {
+    for (std::string& w : vars) {
         envp.push_back(w.data());
     }
     argv.push_back(nullptr);
     envp.push_back(nullptr);
+}
+
+void CliCommand::Exec() {
+    execve(argv[0], argv.data(), envp.data());
+    _exit(127);
+}
+
+CliProcess::CliProcess(const std::string& home, const std::vector<std::string>& args,
+                       const std::map<std::string, std::string>& env, std::string stdinText)
+    : input(std::move(stdinText)) {
+    CliCommand command(home, args, env);
     int in[2], out[2], err[2];
     if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0 ||
         (pid = fork()) < 0) {
@@ -54,8 +62,7 @@ CliProcess::CliProcess(const std::string& home, const std::vector<std::string>& 
         dup2(in[0], STDIN_FILENO);
         dup2(out[1], STDOUT_FILENO);
         dup2(err[1], STDERR_FILENO);
-        execve(argv[0], argv.data(), envp.data());
-        _exit(127);
+        command.Exec();
     }
     close(in[0]);
     close(out[1]);

@@ -10,12 +10,26 @@
 #include <string>
 #include <vector>
 
+// vyr-cli's argument and environment vectors, built before the fork: the child only calls Exec.
+// `home` holds the config and state folders; `env` adds to (or, empty, removes from) the
+// defaults, which log in as the demo server's admin with the password in VYR_PASSWORD.
+class CliCommand {
+  public:
+    CliCommand(const std::string& home, const std::vector<std::string>& args,
+               const std::map<std::string, std::string>& env);
+    CliCommand(const CliCommand&) = delete;
+    CliCommand& operator=(const CliCommand&) = delete;
+    [[noreturn]] void Exec();
+
+  private:
+    std::vector<std::string> words, vars;
+    std::vector<char*> argv, envp;
+};
+
 class CliProcess {
   public:
     using Ms = std::chrono::milliseconds;
 
-    // `home` holds the config and state folders; `env` adds to (or, empty, removes from) the
-    // defaults, which log in as the demo server's admin with the password in VYR_PASSWORD.
     CliProcess(const std::string& home, const std::vector<std::string>& args,
                const std::map<std::string, std::string>& env = {}, std::string input = "");
     ~CliProcess(); // kills and reaps a process still running

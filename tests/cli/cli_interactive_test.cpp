@@ -19,25 +19,11 @@ using namespace std::chrono_literals;
 class PtyCli {
   public:
     PtyCli(const std::string& home, const std::vector<std::string>& args) {
-        std::vector<std::string> words{VYR_CLI_PATH};
-        words.insert(words.end(), args.begin(), args.end());
-        std::vector<std::string> env{"HOME=" + home, "XDG_CONFIG_HOME=" + home + "/config",
-                                     "XDG_STATE_HOME=" + home + "/state", "TERM=xterm",
-                                     "VYR_PASSWORD=admin"};
-        std::vector<char*> argv, envp;
-        for (std::string& w : words) {
-            argv.push_back(w.data());
-        }
-        for (std::string& w : env) {
-            envp.push_back(w.data());
-        }
-        argv.push_back(nullptr);
-        envp.push_back(nullptr);
+        CliCommand command(home, args, {{"TERM", "xterm"}});
         winsize size{24, 100, 0, 0};
         pid = forkpty(&master, nullptr, nullptr, &size);
         if (pid == 0) {
-            execve(argv[0], argv.data(), envp.data());
-            _exit(127);
+            command.Exec();
         }
     }
     ~PtyCli() {

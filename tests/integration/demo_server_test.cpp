@@ -1,15 +1,10 @@
-// vyr-demo-server run as a process and spoken to over loopback UDP, with raw datagrams and with
-// the real admin client.
+// vyr-demo-server run as a process and spoken to over loopback UDP with raw datagrams; the real
+// clients meet it in the window's and vyr-cli's tests.
 
-#include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
 
-#include "engine/AdminClient.h"
-#include "engine/Timers.h"
+#include "engine/Protocol.h"
 #include "tests/support/DemoServerProcess.h"
-#include "tests/support/MessageBoxRecorder.h"
 #include "tests/support/UdpPeer.h"
 
 namespace {
@@ -144,37 +139,6 @@ TEST(DemoServer, MalformedDatagramsAreDroppedAndLeaveTheSessionAlone) {
     }
     EXPECT_EQ(dropped, 3 + malformed.size()) << output;
     EXPECT_FALSE(s.server.WaitForExit(0ms));
-}
-
-// The real admin client, driven the way the window drives it; SIGTERM ends the server cleanly.
-TEST(DemoServer, AdminClientLogsInKicksAndSeesTheShutdown) {
-    Session s;
-    MessageBoxRecorder boxes;
-    CAdminClient client;
-    ASSERT_TRUE(client.Connect("127.0.0.1", s.server.Port(), "admin", "admin"));
-    const auto pollUntil = [&client](const auto& done) {
-        const auto deadline = std::chrono::steady_clock::now() + WAIT;
-        while (!done() && std::chrono::steady_clock::now() < deadline) {
-            pollfd waiting{client.link->socketHandle, POLLIN, 0};
-            ::poll(&waiting, 1, 20);
-            client.OnTimer(TIMER_POLL);
-        }
-        return done();
-    };
-    ASSERT_TRUE(pollUntil([&] { return client.loggedIn; }));
-    ASSERT_EQ(client.roster->GetCount(), 3);
-
-    const std::string name = client.roster->NameByPosition(0).value_or("?");
-    client.Kick(0);
-    ASSERT_TRUE(pollUntil([&] { return client.roster->GetCount() == 2; }));
-    EXPECT_THAT(client.TakeLog(), ::testing::Contains(::testing::Field(
-                                      &LogEntry::text, name + " has been kicked from the game.")));
-
-    ASSERT_TRUE(s.server.Signal(SIGTERM));
-    ASSERT_TRUE(pollUntil([&] { return !client.loggedIn; }));
-    EXPECT_EQ(client.reason, "Server shutdown.");
-    EXPECT_EQ(boxes.texts, std::vector<std::string>{"Disconnected: server shutdown."});
-    EXPECT_EQ(s.server.WaitForExit(), 0);
 }
 
 } // namespace

@@ -26,7 +26,7 @@ TEST_F(AdminDlgTest, EscapeIsIgnoredAndClosingDisconnectsThenSavesOnce) {
 
 // Every field makes the round trip in full. A settings file in a bad shape costs at most the save:
 // the window opens and closes at once, shows empty fields for what it cannot read and leaves
-// alone what it cannot write.
+// alone what it cannot write. Directories, fifos and oversized files: the settings layer's tests.
 TEST_F(AdminDlgTest, SettingsRoundTripAndABadFileCostsAtMostTheSave) {
     const QByteArray good = "[Remote Admin]\r\nUsername=bob\r\nPassword=pw\r\nSavePass=true\r\n"
                             "IP=10.0.0.5\r\nPort=27888\r\n";
@@ -38,32 +38,28 @@ TEST_F(AdminDlgTest, SettingsRoundTripAndABadFileCostsAtMostTheSave) {
     const QStringList bob = {"bob", "pw", "true", "10.0.0.5", "27888"};
     const QStringList typed = {"Someone With A Long Name", "p=a;s\"s", "true", QString(40, 'h'),
                                "27888"};
-    enum Shape { kFile, kReadOnlyFile, kDirectory };
     struct Case {
         const char* name;
-        QString home; // under the test's config directory unless absolute
-        Shape shape;
+        QString home; // under the test's config directory
+        bool readOnly;
         QByteArray content;
         QStringList loaded, reloaded;
     } const cases[] = {
-        {"no file yet", "new", kFile, {}, none, typed},
-        {"SavePass not exactly true", "True", kFile, savePassTrue, kept, typed},
-        {"config home is a file", "file", kFile, {}, none, none},
-        {"config home cannot be written", "/proc", kFile, {}, none, none},
-        {"read-only file", "ro", kReadOnlyFile, good, bob, bob},
-        {"directory in place of the file", "dir", kDirectory, {}, none, none},
-        {"binary garbage", "garbage", kFile, garbage, none, typed},
-        {"10 MB", "huge", kFile, good + QByteArray(10 << 20, 'x'), none, none},
+        {"no file yet", "new", false, {}, none, typed},
+        {"SavePass not exactly true", "True", false, savePassTrue, kept, typed},
+        {"config home is a file", "file", false, {}, none, none},
+        {"read-only file", "ro", true, good, bob, bob},
+        {"binary garbage", "garbage", false, garbage, none, typed},
     };
     WriteFile(configDir.filePath("file"), "");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const QString home = QDir(configDir.path()).filePath(c.home), ini = home + "/vyr.ini";
-        QDir().mkpath(c.shape == kDirectory ? ini : home); // fails where home is a file
+        QDir().mkpath(home); // fails where home is a file
         if (!c.content.isEmpty()) {
             WriteFile(ini, c.content);
         }
-        if (c.shape == kReadOnlyFile) {
+        if (c.readOnly) {
             ASSERT_TRUE(QFile::setPermissions(ini, QFile::ReadOwner));
         }
         qputenv("XDG_CONFIG_HOME", home.toLocal8Bit());
@@ -76,7 +72,6 @@ TEST_F(AdminDlgTest, SettingsRoundTripAndABadFileCostsAtMostTheSave) {
         EXPECT_LT(took.elapsed(), 2000) << "opening and closing the window hung";
         EXPECT_EQ(Fields(), c.reloaded);
         dlg.reset();
-        EXPECT_EQ(QFileInfo(ini).isDir(), c.shape == kDirectory);
         if (c.reloaded != typed && !c.content.isEmpty()) {
             EXPECT_TRUE(ReadFile(ini) == c.content) << "rewritten";
         }

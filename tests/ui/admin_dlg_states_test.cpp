@@ -1,6 +1,5 @@
 // The window's states: controls in each, the connect checks, and the transitions on their ticks.
 #include "AdminDlgFixture.h"
-#include "engine/ClientTexts.h"
 #include "engine/Timers.h"
 
 TEST_F(AdminDlgTest, OpensIdle) {
@@ -71,21 +70,13 @@ TEST_F(AdminDlgTest, ConnectingConnectedAndDisconnectedEachOnItsTick) {
     EXPECT_FALSE(Dlg().m_timers.IsRunning(TIMER_CONNECT_TIMEOUT));
 }
 
-TEST_F(AdminDlgTest, AttemptEndsOnTheTimeoutTickOrOnRefusal) {
+// A refused attempt is tested with reconnecting, whose attempts take the path of Connect.
+TEST_F(AdminDlgTest, AttemptEndsOnTheTimeoutTickOnly) {
     PressConnect();
     Dlg().OnTimer(TIMER_POLL);
     Dlg().OnTimer(TIMER_WATCHDOG);
     EXPECT_EQ(Log(), "Connecting...\n");
     Dlg().OnTimer(TIMER_CONNECT_TIMEOUT);
     EXPECT_EQ(Log(), "Connecting...\nDisconnected: Connection timed out.\n");
-    EXPECT_EQ(Shown(), kIdle);
-
-    Dlg().m_log->clear();
-    PressConnect();
-    ServerSends(wire::EncodeRefused(4));
-    const texts::Refusal refusal = texts::RefusalFor(4);
-    EXPECT_EQ(boxes.texts, std::vector<std::string>{std::string(refusal.box)});
-    EXPECT_EQ(Log().toStdString(),
-              "Connecting...\nDisconnected: " + std::string(refusal.reason) + "\n");
     EXPECT_EQ(Shown(), kIdle);
 }

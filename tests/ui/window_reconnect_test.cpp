@@ -4,9 +4,12 @@
 
 #include "AdminDlgFixture.h"
 #include "tests/support/DemoServerProcess.h"
+#include "tests/support/ProcessStats.h"
 #include "ui/Preferences.h"
 
 namespace {
+
+using namespace std::chrono_literals;
 
 const QString kWaiting = "Disconnect 0000 00000 0";
 const QString kLost = "Disconnected: Connection timed out.\nReconnecting in 2 s...\n";
@@ -20,6 +23,12 @@ class ReconnectTest : public AdminDlgTest {
         }
     }
     bool Waiting() { return Dlg().m_reconnectTimer->isActive(); }
+};
+
+// Shown at its real size, on its own timers: run alone.
+class RealTimeReconnectTest : public ReconnectTest {
+  protected:
+    RealTimeReconnectTest() { Dlg().show(); }
 };
 
 TEST_F(ReconnectTest, OnlySilenceStartsReconnectingAfterALoggedInSession) {
@@ -175,6 +184,28 @@ TEST_F(ReconnectTest, DemoServerRestartedOnTheSamePortThenRefusingTheReconnect) 
     EXPECT_EQ(boxes.texts, std::vector<std::string>{"Invalid username or password."});
     EXPECT_EQ(Shown(), kIdle);
     EXPECT_FALSE(Waiting());
+}
+
+// Reconnect attempts to a port that answers each login with "port unreachable": the error wakes
+// the window once and is consumed; between attempts the window sleeps.
+TEST_F(RealTimeReconnectTest, AttemptsToAClosedPortDoNotSpin) {
+    LogIn();
+    server.Close();
+    WatchdogLapses();
+    QElapsedTimer took;
+    took.start();
+    const auto cpuAtStart = ProcessCpuTime();
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        ASSERT_TRUE(Waiting()) << Log().toStdString();
+        Dlg().OnReconnectDue();
+        RunEventLoopUntil([] { return false; }, 1s);
+        Dlg().OnTimer(TIMER_CONNECT_TIMEOUT);
+    }
+    const double cpuShare = std::chrono::duration<double>(ProcessCpuTime() - cpuAtStart).count() /
+                            (took.elapsed() / 1000.0);
+    EXPECT_LT(cpuShare, 0.2) << "the unreachable port keeps the window busy";
+    EXPECT_EQ(Log().count("Connecting..."), 4);
+    EXPECT_TRUE(Waiting());
 }
 
 } // namespace
