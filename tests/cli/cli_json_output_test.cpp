@@ -81,6 +81,8 @@ TEST_F(CliTest, FollowPrintsEveryGameEventAsJsonUntilSigterm) {
     ASSERT_TRUE(cli.Signal(SIGTERM));
     EXPECT_EQ(cli.WaitForExit(), 0) << cli.err;
     const std::vector<json> objects = CheckedLines(cli.out);
+    ASSERT_GE(objects.size(), 2u);
+    EXPECT_EQ(objects[1].value("type", ""), "connected"); // before any event, as in the window
     EXPECT_EQ(objects.back().value("text", ""), "Disconnected: Client disconnected.");
     for (const json& o : objects) {
         if (o["type"] == "list") {
