@@ -80,3 +80,26 @@ TEST_F(AdminDlgTest, AttemptEndsOnTheTimeoutTickOnly) {
     EXPECT_EQ(Log(), "Connecting...\nDisconnected: Connection timed out.\n");
     EXPECT_EQ(Shown(), kIdle);
 }
+
+// A refusal whose box stays open across many ticks of every timer ends the attempt once, with
+// its own reason: the window is already disconnected while the box is shown.
+TEST_F(AdminDlgTest, ARefusalBoxHeldOpenEndsTheAttemptOnceWithItsReason) {
+    PressConnect("wrong");
+    QString shownInsideBox;
+    boxes.insideNextBox = [&] {
+        for (int i = 0; i < 12; ++i) {
+            for (unsigned id :
+                 {TIMER_CONNECT_TIMEOUT, TIMER_UI_REFRESH, TIMER_POLL, TIMER_WATCHDOG}) {
+                if (Dlg().m_timers.IsRunning(id)) { // as the running timers would tick
+                    Dlg().OnTimer(id);
+                }
+            }
+        }
+        shownInsideBox = Shown();
+    };
+    ServerSends(wire::EncodeRefused(4));
+    EXPECT_FALSE(Dlg().m_timers.IsRunning(TIMER_CONNECT_TIMEOUT));
+    EXPECT_EQ(boxes.texts, std::vector<std::string>{"Invalid username or password."});
+    EXPECT_EQ(shownInsideBox, kIdle);
+    EXPECT_EQ(Log().toStdString(), "Connecting...\nDisconnected: Invalid username or password.\n");
+}
