@@ -24,6 +24,12 @@ CliCommand::CliCommand(const std::string& home, const std::vector<std::string>& 
                                            {"XDG_STATE_HOME", home + "/state"},
                                            {"PATH", "/usr/bin:/bin"},
                                            {"VYR_PASSWORD", "admin"}};
+    // The sanitizers' settings (a sanitized build's suppressions) reach the child as well.
+    for (const char* name : {"ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS"}) {
+        if (const char* value = std::getenv(name)) {
+            all[name] = value;
+        }
+    }
     for (const auto& [name, value] : env) {
         all[name] = value;
     }
