@@ -1,4 +1,6 @@
 #include "cli/InteractivePrompt.h"
+#include "platform/ConfigPath.h"
+#include "platform/WholeFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -53,40 +55,10 @@ unsigned char CompleteKey(EditLine*, int) {
     return active != nullptr ? active->Complete() : CC_ERROR;
 }
 
-void WriteAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = write(fd, bytes.data(), bytes.size());
-        if (n <= 0) {
-            return;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
-}
-
-// Creates the folders of `path` that are missing, private to the user.
-bool MakeParentFolders(const std::string& path) {
-    for (std::size_t slash = path.find('/', 1); slash != std::string::npos;
-         slash = path.find('/', slash + 1)) {
-        const std::string folder = path.substr(0, slash);
-        if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-            return false;
-        }
-    }
-    return true;
-}
-
 } // namespace
 
 std::string CliHistoryPath() {
-    const char* state = std::getenv("XDG_STATE_HOME");
-    if (state != nullptr && state[0] == '/') {
-        return std::string(state) + "/vyr/cli_history";
-    }
-    const char* home = std::getenv("HOME");
-    if (home != nullptr && home[0] == '/') {
-        return std::string(home) + "/.local/state/vyr/cli_history";
-    }
-    return {};
+    return StateFilePath("vyr/cli_history");
 }
 
 InteractivePrompt::InteractivePrompt(std::string historyPath, LineHandler onLine,
@@ -205,7 +177,8 @@ unsigned char InteractivePrompt::Complete() {
 }
 
 void InteractivePrompt::SaveHistory() {
-    if (historyPath.empty() || !MakeParentFolders(historyPath)) {
+    if (historyPath.empty() ||
+        !MakePrivateDirectories(historyPath.substr(0, historyPath.rfind('/')))) {
         return;
     }
     // Created private before libedit writes into it; an existing file is made private.

@@ -16,15 +16,25 @@ std::string HomeDirectory() {
     return user != nullptr && user->pw_dir != nullptr ? user->pw_dir : "";
 }
 
+// $<variable>/<name>, else <home>/<underHome>/<name>; empty when neither is known. A relative
+// XDG variable is invalid and must be ignored.
+std::string XdgPath(const char* variable, const char* underHome, const std::string& name) {
+    const char* xdg = std::getenv(variable);
+    if (xdg != nullptr && xdg[0] == '/') {
+        return std::string(xdg) + "/" + name;
+    }
+    const std::string home = HomeDirectory();
+    return home.empty() ? std::string() : home + "/" + underHome + "/" + name;
+}
+
 } // namespace
 
 std::string ConfigFilePath(const std::string& fileName) {
-    // A relative XDG_CONFIG_HOME is invalid and must be ignored.
-    const char* xdg = std::getenv("XDG_CONFIG_HOME");
-    if (xdg != nullptr && xdg[0] == '/') {
-        return std::string(xdg) + "/" + fileName;
-    }
-    const std::string home = HomeDirectory();
+    const std::string path = XdgPath("XDG_CONFIG_HOME", ".config", fileName);
     // With no home at all the bare name is used, as the program always did.
-    return home.empty() ? fileName : home + "/.config/" + fileName;
+    return path.empty() ? fileName : path;
+}
+
+std::string StateFilePath(const std::string& relativePath) {
+    return XdgPath("XDG_STATE_HOME", ".local/state", relativePath);
 }

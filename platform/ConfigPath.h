@@ -3,3 +3,7 @@
 
 // Where a bare settings file name lives: $XDG_CONFIG_HOME/<fileName>, else ~/.config/<fileName>.
 std::string ConfigFilePath(const std::string& fileName);
+
+// Where state kept across runs (histories, logs) lives: $XDG_STATE_HOME/<relativePath>, else
+// ~/.local/state/<relativePath>; empty when there is no home directory at all.
+std::string StateFilePath(const std::string& relativePath);

@@ -33,17 +33,6 @@ class Fd {
     int fd;
 };
 
-bool MakeDirectories(const fs::path& dir) {
-    std::error_code ec;
-    if (dir.empty() || fs::is_directory(dir, ec)) {
-        return true;
-    }
-    if (!MakeDirectories(dir.parent_path())) {
-        return false;
-    }
-    return ::mkdir(dir.c_str(), 0700) == 0 || errno == EEXIST;
-}
-
 // Makes the rename durable; the data itself is already synced, so a failure here loses nothing.
 void SyncDirectory(const fs::path& dir) {
     Fd fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -53,6 +42,19 @@ void SyncDirectory(const fs::path& dir) {
 }
 
 } // namespace
+
+bool MakePrivateDirectories(const std::string& dir) {
+    std::error_code ec;
+    const fs::path path(dir);
+    if (path.empty() || fs::is_directory(path, ec)) {
+        return true;
+    }
+    if (!MakePrivateDirectories(path.parent_path().string())) {
+        return false;
+    }
+    // Something else already standing there (a file, say) is no folder.
+    return ::mkdir(path.c_str(), 0700) == 0 || (errno == EEXIST && fs::is_directory(path, ec));
+}
 
 bool WriteAll(int fd, std::string_view bytes) {
     while (!bytes.empty()) {
@@ -110,7 +112,7 @@ bool ReplaceWholeFile(const std::string& path, std::string_view bytes) {
     if (dir.empty()) {
         dir = ".";
     }
-    if (!MakeDirectories(dir)) {
+    if (!MakePrivateDirectories(dir.string())) {
         return false;
     }
     // The rename below would replace a file that may not be written in place: one without any

@@ -16,6 +16,9 @@ struct FileBytes {
     std::string bytes;
 };
 
+// Makes `dir` and its missing parents as folders only the user can enter; true when it exists.
+bool MakePrivateDirectories(const std::string& dir);
+
 // Writes all of `bytes` to `fd`, again after an interrupted call; false when it cannot.
 bool WriteAll(int fd, std::string_view bytes);
 

@@ -1,34 +1,16 @@
 #include "ui/Preferences.h"
 
-#include <QDir>
-#include <QFileInfo>
+#include <QFile>
 
-namespace {
-
-// An XDG variable counts only when it holds an absolute path.
-QString XdgHome(const char* variable, const QString& fallbackUnderHome) {
-    const QString value = qEnvironmentVariable(variable);
-    if (value.startsWith(QLatin1Char('/'))) {
-        return value;
-    }
-    return QDir::homePath() + QLatin1Char('/') + fallbackUnderHome;
-}
-
-} // namespace
+#include "platform/ConfigPath.h"
+#include "platform/WholeFile.h"
 
 bool MakePrivateDirectory(const QString& path) {
-    if (QFileInfo(path).isDir()) {
-        return true;
-    }
-    const QString parent = QFileInfo(path).absolutePath();
-    if (parent != path && !MakePrivateDirectory(parent)) {
-        return false;
-    }
-    return QDir().mkdir(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    return MakePrivateDirectories(QFile::encodeName(path).toStdString());
 }
 
 std::unique_ptr<QSettings> OpenPreferences() {
-    const QString dir = XdgHome("XDG_CONFIG_HOME", QStringLiteral(".config")) + "/vyr";
+    const QString dir = QFile::decodeName(ConfigFilePath("vyr").c_str());
     MakePrivateDirectory(dir);
     // Made 0600 before QSettings first writes it; its later rewrites keep the mode.
     const QString path = dir + "/vyr-admin.conf";
@@ -39,6 +21,6 @@ std::unique_ptr<QSettings> OpenPreferences() {
 }
 
 QString StateDirectory() {
-    const QString dir = XdgHome("XDG_STATE_HOME", QStringLiteral(".local/state")) + "/vyr";
-    return MakePrivateDirectory(dir) ? dir : QString();
+    const QString dir = QFile::decodeName(StateFilePath("vyr").c_str());
+    return !dir.isEmpty() && MakePrivateDirectory(dir) ? dir : QString();
 }

@@ -25,3 +25,16 @@ TEST(ConfigFilePath, FollowsAnAbsoluteXdgConfigHomeElseTheHomeDirectory) {
         EXPECT_EQ(ConfigFilePath("vyr.ini"), expected) << (xdgVar ? xdgVar : "(unset)");
     }
 }
+
+TEST(StateFilePath, FollowsAnAbsoluteXdgStateHomeElseTheHomeDirectory) {
+    ::setenv("HOME", "/home/u", 1);
+    const std::vector<std::pair<const char*, std::string>> cases = {
+        {"/st", "/st/vyr/history"},
+        {"rel", "/home/u/.local/state/vyr/history"},
+        {"", "/home/u/.local/state/vyr/history"}};
+    for (const auto& [xdgVar, expected] : cases) {
+        ::setenv("XDG_STATE_HOME", xdgVar, 1);
+        EXPECT_EQ(StateFilePath("vyr/history"), expected) << xdgVar;
+    }
+    ::unsetenv("XDG_STATE_HOME");
+}
