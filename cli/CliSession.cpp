@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "cli/Latin1Text.h"
+#include "core/Latin1Text.h"
 #include "cli/PlayerTarget.h"
 #include "engine/Timers.h"
 #include "platform/MessageBox.h"

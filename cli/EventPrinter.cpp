@@ -5,7 +5,7 @@
 #include <ctime>
 
 #include "cli/JsonObject.h"
-#include "cli/Latin1Text.h"
+#include "core/Latin1Text.h"
 #include "engine/PlayerList.h"
 #include "engine/PrintableText.h"
 #include "engine/Protocol.h"

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "cli/Latin1Text.h"
+#include "core/Latin1Text.h"
 #include "engine/Protocol.h"
 #include "platform/ConfigPath.h"
 #include "platform/PrivateProfile.h"

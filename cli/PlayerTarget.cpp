@@ -3,7 +3,7 @@
 #include <charconv>
 #include <vector>
 
-#include "cli/Latin1Text.h"
+#include "core/Latin1Text.h"
 #include "engine/PlayerList.h"
 
 namespace {

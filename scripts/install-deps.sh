@@ -6,7 +6,8 @@
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev qt6-base-dev libgl-dev libedit-dev
-          nlohmann-json3-dev)
+          nlohmann-json3-dev libsqlite3-dev libre2-dev libtomlplusplus-dev libsecret-1-dev
+          gnome-keyring dbus)
 for arg in "$@"; do
     case "$arg" in
         --fuzz) packages+=(clang libclang-rt-dev) ;;

@@ -1,4 +1,4 @@
-#include "cli/Latin1Text.h"
+#include "core/Latin1Text.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -78,6 +78,7 @@ ConsoleLine ConsoleLineFromUtf8(std::string_view utf8, std::size_t maxCharacters
         std::uint32_t c = 0;
         if (!NextCodePoint(utf8, i, c)) {
             line.problem = "the line is not valid UTF-8 text";
+            line.latin1.clear();
             return line;
         }
         if (IsControl(c) || c > 0xFF) {
