@@ -9,8 +9,8 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "core/Latin1Text.h"
 #include "cli/PlayerTarget.h"
+#include "core/Latin1Text.h"
 #include "engine/Timers.h"
 #include "platform/MessageBox.h"
 #include "platform/WholeFile.h"
@@ -94,7 +94,7 @@ int CliSession::Run(const LoginSettings& login) {
     timers.Set(TIMER_CONNECT_TIMEOUT, CONNECT_TIMEOUT_MS, now);
     timers.Set(TIMER_POLL, POLL_MS, now);
     timers.Set(TIMER_WATCHDOG, WATCHDOG_MS, now);
-    printer.Own("connecting", strings::LOG_CONNECTING, COLOUR_BLUE, false);
+    printer.PrintSessionLine("connecting", strings::LOG_CONNECTING, COLOUR_BLUE, false);
 
     while (!finished) {
         FlushOutput();
@@ -166,14 +166,14 @@ void CliSession::Tick(unsigned timerId) {
 
 void CliSession::PrintHeldEvents() {
     for (const ClientEvent& event : heldEvents) {
-        printer.Engine(event);
+        printer.PrintEvent(event);
     }
     heldEvents.clear();
 }
 
 void CliSession::ConnectedTransition() {
     connected = true;
-    printer.Own("connected", strings::LOG_CONNECTED, COLOUR_BLUE, false);
+    printer.PrintSessionLine("connected", strings::LOG_CONNECTED, COLOUR_BLUE, false);
     StartJob();
 }
 
@@ -189,7 +189,7 @@ void CliSession::DisconnectedTransition() {
         }
     }
     const std::string text = std::string(strings::LOG_DISCONNECTED) + client.reason;
-    printer.Own("disconnected", text, COLOUR_RED, !ownQuit, client.reason);
+    printer.PrintSessionLine("disconnected", text, COLOUR_RED, !ownQuit, client.reason);
     if (exitStatus == EXIT_REFUSED) {
         printer.Error("refused by the server: " + Latin1ToUtf8(client.reason));
     } else if (exitStatus == EXIT_UNREACHABLE) {
@@ -202,22 +202,16 @@ void CliSession::DisconnectedTransition() {
 // The engine is in the middle of a datagram here: only note what the job needs, act later.
 void CliSession::OnEvent(const ClientEvent& event) {
     heldEvents.push_back(event);
-    switch (event.type) {
-    case EventType::Kick:
-        if (removalTarget == event.id) {
+    if (const auto* left = std::get_if<event::PlayerLeft>(&event.what)) {
+        if (left->how == event::Departure::Kicked && removalTarget == left->player.id) {
             removalTarget.reset();
             removalDeadline.reset();
         }
-        break;
-    case EventType::Shutdown:
-        shutdownStatus = static_cast<std::int16_t>(event.code);
-        shutdownConfirmed = shutdownConfirmed || event.code == 3;
-        break;
-    case EventType::Refused:
+    } else if (const auto* answer = std::get_if<event::ShutdownAnswer>(&event.what)) {
+        shutdownStatus = answer->status;
+        shutdownConfirmed = shutdownConfirmed || answer->status == ShutdownStatus::ShuttingDown;
+    } else if (std::holds_alternative<event::Refused>(event.what)) {
         refused = true;
-        break;
-    default:
-        break;
     }
 }
 
@@ -262,10 +256,11 @@ void CliSession::StartJob() {
 void CliSession::CheckJob() {
     const Clock::time_point now = Clock::now();
     if (shutdownPending && shutdownStatus) {
-        const std::int16_t status = *std::exchange(shutdownStatus, std::nullopt);
-        if (status == 3) {
+        const ShutdownStatus status = *std::exchange(shutdownStatus, std::nullopt);
+        if (status == ShutdownStatus::ShuttingDown) {
             shutdownPending = false;
-        } else if ((status == 1 || status == 2) && shutdownRequests < MAX_SHUTDOWN_REQUESTS) {
+        } else if ((status == ShutdownStatus::FirstAttempt || status == ShutdownStatus::TooLate) &&
+                   shutdownRequests < MAX_SHUTDOWN_REQUESTS) {
             client.RequestShutdown();
             ++shutdownRequests;
             shutdownDeadline = now + ANSWER_TIMEOUT;

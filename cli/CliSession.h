@@ -79,7 +79,7 @@ class CliSession {
     std::optional<Clock::time_point> quitAt;   // after --wait
     std::optional<std::uint8_t> removalTarget; // --kick/--ban: awaiting the report
     std::optional<Clock::time_point> removalDeadline;
-    std::optional<std::int16_t> shutdownStatus; // the last status the server sent
+    std::optional<ShutdownStatus> shutdownStatus; // the last status the server sent
     int shutdownRequests = 0;
     bool shutdownPending = false;
     bool shutdownConfirmed = false;

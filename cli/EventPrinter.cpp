@@ -17,33 +17,84 @@ std::string ForTerminal(std::string_view raw) {
     return Latin1ToUtf8(Printable(raw));
 }
 
-const char* TypeName(EventType type) {
-    switch (type) {
-    case EventType::Join:
-        return "join";
-    case EventType::Leave:
+// The "type" of an event's JSON object.
+struct TypeName {
+    const char* operator()(const event::PlayerJoined&) const { return "join"; }
+    const char* operator()(const event::PlayerLeft& left) const {
+        switch (left.how) {
+        case event::Departure::Kicked:
+            return "kick";
+        case event::Departure::TimedOut:
+            return "timeout";
+        case event::Departure::Left:
+            break;
+        }
         return "leave";
-    case EventType::Kick:
-        return "kick";
-    case EventType::Timeout:
-        return "timeout";
-    case EventType::Death:
-        return "death";
-    case EventType::Chat:
-        return "chat";
-    case EventType::Value:
-        return "value";
-    case EventType::List:
-        return "list";
-    case EventType::RemoveIp:
-        return "removeip";
-    case EventType::Shutdown:
-        return "shutdown";
-    case EventType::Refused:
-        return "refused";
     }
-    return "unknown";
-}
+    const char* operator()(const event::PlayerDied&) const { return "death"; }
+    const char* operator()(const event::Chat&) const { return "chat"; }
+    const char* operator()(const event::ScoreChanged&) const { return "value"; }
+    const char* operator()(const event::ServerList&) const { return "list"; }
+    const char* operator()(const event::RemoveIpResult&) const { return "removeip"; }
+    const char* operator()(const event::ShutdownAnswer&) const { return "shutdown"; }
+    const char* operator()(const event::Refused&) const { return "refused"; }
+};
+
+// Quiet keeps the answers to the admin's own requests.
+struct ShownWhenQuiet {
+    bool operator()(const event::PlayerLeft& left) const {
+        return left.how == event::Departure::Kicked;
+    }
+    bool operator()(const event::Chat& chat) const { return !chat.sender.has_value(); }
+    bool operator()(const event::ServerList&) const { return true; }
+    bool operator()(const event::RemoveIpResult&) const { return true; }
+    bool operator()(const event::ShutdownAnswer&) const { return true; }
+    bool operator()(const event::Refused&) const { return true; }
+    template <class Other> bool operator()(const Other&) const { return false; }
+};
+
+// The fields of an event's JSON object beyond time, type and text.
+struct JsonFields {
+    JsonObject& json;
+    void Player(const event::Player& player) const {
+        json.Add("id", player.id).Add("name", Latin1ToUtf8(player.name));
+    }
+    void operator()(const event::PlayerJoined& joined) const { Player(joined.player); }
+    void operator()(const event::PlayerLeft& left) const {
+        Player(left.player);
+        json.Add("reason", left.reason);
+    }
+    void operator()(const event::PlayerDied& died) const {
+        Player(died.victim);
+        if (died.killer) {
+            json.Add("killer_id", died.killer->id).Add("killer", Latin1ToUtf8(died.killer->name));
+        }
+    }
+    void operator()(const event::Chat& chat) const {
+        Player(chat.sender.value_or(event::Player{}));
+        json.Add("kind", chat.kind).Add("message", Latin1ToUtf8(chat.text));
+    }
+    void operator()(const event::ScoreChanged& score) const {
+        Player(score.player);
+        json.Add("value", score.value);
+    }
+    void operator()(const event::ServerList& list) const {
+        std::vector<std::string> entries;
+        for (const std::string& entry : list.entries) {
+            entries.push_back(Latin1ToUtf8(entry));
+        }
+        json.Add("entries", entries);
+    }
+    void operator()(const event::RemoveIpResult& answer) const {
+        json.Add("result", answer.result);
+    }
+    void operator()(const event::ShutdownAnswer& answer) const {
+        json.Add("status", static_cast<int>(answer.status));
+    }
+    void operator()(const event::Refused& refused) const {
+        json.Add("code", refused.code).Add("reason", Latin1ToUtf8(refused.reason));
+    }
+};
 
 std::string LocalTimeNow() {
     const std::time_t now = std::time(nullptr);
@@ -88,91 +139,35 @@ void EventPrinter::TextLine(std::string_view utf8, COLORREF colour) {
     }
 }
 
-// Quiet keeps the answers to the admin's own requests.
-bool EventPrinter::Shown(const ClientEvent& event) const {
-    switch (event.type) {
-    case EventType::Chat:
-        return !style.quiet || event.code == CHAT_KIND_SERVER;
-    case EventType::Kick:
-    case EventType::List:
-    case EventType::RemoveIp:
-    case EventType::Shutdown:
-    case EventType::Refused:
-        return true;
-    default:
-        return !style.quiet;
-    }
-}
-
-void EventPrinter::Engine(const ClientEvent& event) {
-    if (!Shown(event)) {
+void EventPrinter::PrintEvent(const ClientEvent& event) {
+    if (style.quiet && !std::visit(ShownWhenQuiet{}, event.what)) {
         return;
     }
     if (!style.json) {
-        // Refusals and failed address removals are message boxes, which go to stderr; values
+        // Refusals and failed address removals are message boxes, which go to stderr; scores
         // only change the window's player list.
-        if (event.type == EventType::List) {
-            for (const std::string& entry : event.entries) {
+        if (const auto* list = std::get_if<event::ServerList>(&event.what)) {
+            for (const std::string& entry : list->entries) {
                 TextLine(ForTerminal(entry), COLOUR_BLACK);
             }
-        } else if (event.type != EventType::Refused && event.type != EventType::RemoveIp &&
-                   !event.text.empty()) {
-            TextLine(Latin1ToUtf8(event.text), event.colour);
+        } else if (!std::holds_alternative<event::Refused>(event.what) &&
+                   !std::holds_alternative<event::RemoveIpResult>(event.what) &&
+                   !event.log.text.empty()) {
+            TextLine(Latin1ToUtf8(event.log.text), event.log.colour);
         }
         return;
     }
     JsonObject json;
     json.Add("time", IsoTimeNow())
-        .Add("type", TypeName(event.type))
-        .Add("text", Latin1ToUtf8(event.text));
-    switch (event.type) {
-    case EventType::Join:
-        json.Add("id", event.id).Add("name", Latin1ToUtf8(event.name));
-        break;
-    case EventType::Leave:
-    case EventType::Kick:
-    case EventType::Timeout:
-        json.Add("id", event.id).Add("name", Latin1ToUtf8(event.name)).Add("reason", event.code);
-        break;
-    case EventType::Death:
-        json.Add("id", event.id).Add("name", Latin1ToUtf8(event.name));
-        if (event.hasOther) {
-            json.Add("killer_id", event.otherId).Add("killer", Latin1ToUtf8(event.otherName));
-        }
-        break;
-    case EventType::Chat:
-        json.Add("id", event.id)
-            .Add("name", Latin1ToUtf8(event.name))
-            .Add("kind", event.code)
-            .Add("message", Latin1ToUtf8(event.message));
-        break;
-    case EventType::Value:
-        json.Add("id", event.id).Add("name", Latin1ToUtf8(event.name)).Add("value", event.value);
-        break;
-    case EventType::List: {
-        std::vector<std::string> entries;
-        for (const std::string& entry : event.entries) {
-            entries.push_back(Latin1ToUtf8(entry));
-        }
-        json.Add("entries", entries);
-        break;
-    }
-    case EventType::RemoveIp:
-        json.Add("result", event.code);
-        break;
-    case EventType::Shutdown:
-        json.Add("status", event.code);
-        break;
-    case EventType::Refused:
-        json.Add("code", event.code).Add("reason", Latin1ToUtf8(event.message));
-        break;
-    }
+        .Add("type", std::visit(TypeName{}, event.what))
+        .Add("text", Latin1ToUtf8(event.log.text));
+    std::visit(JsonFields{json}, event.what);
     out += json.Text();
     out += '\n';
 }
 
-void EventPrinter::Own(std::string_view type, std::string_view text, COLORREF colour, bool answer,
-                       std::string_view reason) {
+void EventPrinter::PrintSessionLine(std::string_view type, std::string_view text, COLORREF colour,
+                                    bool answer, std::string_view reason) {
     if (style.quiet && !answer) {
         return;
     }

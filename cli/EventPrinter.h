@@ -23,11 +23,12 @@ class EventPrinter {
 
     explicit EventPrinter(Style style) : style(style) {}
 
-    void Engine(const ClientEvent& event);
-    // The front end's own events: "connecting", "connected", "disconnected". An answer is shown
+    // A server event, as the engine made it.
+    void PrintEvent(const ClientEvent& event);
+    // A line of the session itself: "connecting", "connected", "disconnected". An answer is shown
     // even when quiet.
-    void Own(std::string_view type, std::string_view text, COLORREF colour, bool answer,
-             std::string_view reason = {});
+    void PrintSessionLine(std::string_view type, std::string_view text, COLORREF colour,
+                          bool answer, std::string_view reason = {});
     // A fixed text of the front end itself, printed as it is (text mode only).
     void Note(std::string_view text);
     // A problem of this run: a line on stderr, and an "error" object in JSON mode.
@@ -42,7 +43,6 @@ class EventPrinter {
 
   private:
     void TextLine(std::string_view utf8, COLORREF colour);
-    bool Shown(const ClientEvent& event) const;
 
     Style style;
     std::string out;

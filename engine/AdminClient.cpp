@@ -1,5 +1,6 @@
 #include "engine/AdminClient.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "engine/ClientTexts.h"
@@ -20,14 +21,14 @@ CPlayerList& SharedRoster() {
     return roster;
 }
 
-EventType LeaveType(std::uint8_t reason) {
+event::Departure DepartureOf(std::uint8_t reason) {
     switch (reason) {
     case LEAVE_KICKED:
-        return EventType::Kick;
+        return event::Departure::Kicked;
     case LEAVE_TIMED_OUT:
-        return EventType::Timeout;
+        return event::Departure::TimedOut;
     default:
-        return EventType::Leave;
+        return event::Departure::Left;
     }
 }
 
@@ -178,7 +179,7 @@ void CAdminClient::Emit(ClientEvent event) {
 }
 
 void CAdminClient::QueueEvent(ClientEvent event) {
-    QueueLog(event.text, event.colour);
+    QueueLog(event.log.text, event.log.colour);
     Emit(std::move(event));
 }
 
@@ -188,7 +189,11 @@ void CAdminClient::SendBytes(const Bytes& datagram) {
 
 // The name as a log line shows it: printable, and "Player #<id>" when no player has the id.
 std::string CAdminClient::NameOf(std::uint8_t id) const {
-    return Printable(roster->NameById(id).value_or("Player #" + std::to_string(id)));
+    return Printable(roster->NameById(id).value_or(texts::UnknownPlayer(id)));
+}
+
+event::Player CAdminClient::PlayerOf(std::uint8_t id) const {
+    return {id, roster->NameById(id).value_or(std::string())};
 }
 
 void CAdminClient::HandleDatagram(wire::ByteView datagram) {
@@ -219,18 +224,15 @@ void CAdminClient::HandleMessage(std::int8_t type, const std::uint8_t* payload, 
         break;
     case MSG_CHAT:
         if (auto chat = wire::DecodeChat(view)) {
-            ClientEvent event{EventType::Chat};
-            event.id = chat->sender;
-            event.code = chat->kind;
-            event.colour = ChatColour(chat->kind);
-            if (chat->kind == CHAT_KIND_SERVER) {
-                event.text = "<" + Printable(chat->text) + ">";
-            } else {
-                event.name = roster->NameById(chat->sender).value_or(std::string());
-                event.text = NameOf(chat->sender) + ": " + Printable(chat->text);
+            event::Chat line{std::nullopt, chat->kind, std::move(chat->text)};
+            std::optional<std::string> shownSender;
+            if (chat->kind != CHAT_KIND_SERVER) {
+                line.sender = PlayerOf(chat->sender);
+                shownSender = NameOf(chat->sender);
             }
-            event.message = std::move(chat->text);
-            QueueEvent(std::move(event));
+            LogEntry log{texts::ChatText(shownSender, Printable(line.text)),
+                         ChatColour(chat->kind)};
+            QueueEvent({std::move(line), std::move(log)});
         }
         break;
     case MSG_PING:
@@ -244,10 +246,7 @@ void CAdminClient::HandleMessage(std::int8_t type, const std::uint8_t* payload, 
             reason = std::string(refusal.reason);
             reasonPending = true;
             Disconnect();
-            ClientEvent event{EventType::Refused};
-            event.code = *code;
-            event.message = reason;
-            Emit(std::move(event));
+            Emit({event::Refused{*code, reason}, {}});
             if (!refusal.box.empty()) {
                 ShowBox(std::string(refusal.box));
             }
@@ -259,64 +258,48 @@ void CAdminClient::HandleMessage(std::int8_t type, const std::uint8_t* payload, 
                 roster->Add(join->id, join->name);
                 listDirty = true;
             }
-            ClientEvent event{EventType::Join, NameOf(join->id) + " has joined the game.",
-                              COLOUR_GREEN, join->id};
-            event.name = join->name.substr(0, MAX_NAME);
-            QueueEvent(std::move(event));
+            LogEntry log{texts::JoinText(NameOf(join->id)), COLOUR_GREEN};
+            join->name.resize(std::min(join->name.size(), MAX_NAME));
+            QueueEvent({event::PlayerJoined{{join->id, std::move(join->name)}}, std::move(log)});
         }
         break;
     case MSG_PLAYER_LEAVE:
         if (const auto leave = wire::DecodePlayerLeave(view)) {
-            ClientEvent event{LeaveType(leave->reason),
-                              NameOf(leave->id) + std::string(texts::LeaveText(leave->reason)),
-                              COLOUR_GREEN, leave->id};
-            event.name = roster->NameById(leave->id).value_or(std::string());
-            event.code = leave->reason;
+            LogEntry log{texts::LeaveText(NameOf(leave->id), leave->reason), COLOUR_GREEN};
+            event::PlayerLeft left{PlayerOf(leave->id), DepartureOf(leave->reason), leave->reason};
             roster->RemoveById(leave->id);
             listDirty = true;
-            QueueEvent(std::move(event));
+            QueueEvent({std::move(left), std::move(log)});
         }
         break;
     case MSG_DEATH:
         if (const auto death = wire::DecodeDeath(view)) {
-            ClientEvent event{EventType::Death};
-            event.colour = COLOUR_RED;
-            event.id = death->victim;
-            event.name = roster->NameById(death->victim).value_or(std::string());
-            if (const auto killer = roster->NameById(death->killer); !killer) {
-                event.text = NameOf(death->victim) + " died.";
-            } else {
-                event.hasOther = true;
-                event.otherId = death->killer;
-                event.otherName = *killer;
-                event.text = death->killer == death->victim
-                                 ? NameOf(death->victim) + " killed himself."
-                                 : NameOf(death->killer) + " killed " + NameOf(death->victim) + ".";
+            event::PlayerDied died{PlayerOf(death->victim), std::nullopt};
+            std::optional<std::string> shownKiller;
+            if (roster->NameById(death->killer)) {
+                died.killer = PlayerOf(death->killer);
+                shownKiller = NameOf(death->killer);
             }
-            QueueEvent(std::move(event));
+            LogEntry log{texts::DeathText(NameOf(death->victim), shownKiller,
+                                          death->killer == death->victim),
+                         COLOUR_RED};
+            QueueEvent({std::move(died), std::move(log)});
         }
         break;
     case MSG_PLAYER_VALUE:
         if (const auto update = wire::DecodePlayerValue(view)) {
             roster->SetValue(update->id, update->value);
             listDirty = true;
-            ClientEvent event{EventType::Value};
-            event.id = update->id;
-            event.name = roster->NameById(update->id).value_or(std::string());
-            event.value = update->value;
-            Emit(std::move(event));
+            Emit({event::ScoreChanged{PlayerOf(update->id), update->value}, {}});
         }
         break;
     case MSG_REMOVE_IP_RESULT:
         if (const auto result = wire::DecodeRemoveIpResult(view)) {
-            ClientEvent event{EventType::RemoveIp};
-            event.code = *result;
-            if (*result != 0) {
-                event.text = texts::REMOVE_IP_DONE;
-                event.colour = COLOUR_BLUE;
-                QueueEvent(std::move(event));
+            event::RemoveIpResult answer{*result != 0, *result};
+            if (answer.removed) {
+                QueueEvent({answer, {std::string(texts::REMOVE_IP_DONE), COLOUR_BLUE}});
             } else {
-                Emit(std::move(event));
+                Emit({answer, {}});
                 ShowBox(std::string(texts::REMOVE_IP_FAILED));
             }
         }
@@ -325,20 +308,14 @@ void CAdminClient::HandleMessage(std::int8_t type, const std::uint8_t* payload, 
         listText = wire::DecodeListText(view);
         listTextLength = length;
         if (onEvent) {
-            ClientEvent event{EventType::List};
-            event.entries = wire::SplitListText(listText);
-            Emit(std::move(event));
+            Emit({event::ServerList{wire::SplitListText(listText)}, {}});
         }
         break;
     case MSG_KILLSERVER:
         if (const auto status = wire::DecodeKillServerStatus(view)) {
-            const auto text = texts::KillServerText(*status);
-            ClientEvent event{EventType::Shutdown,
-                              text ? std::string(*text)
-                                   : "KILLSERVER: Unknown status " + std::to_string(*status) + ".",
-                              COLOUR_DARK_RED};
-            event.code = *status;
-            QueueEvent(std::move(event));
+            const auto answer = static_cast<ShutdownStatus>(*status);
+            QueueEvent(
+                {event::ShutdownAnswer{answer}, {texts::ShutdownText(answer), COLOUR_DARK_RED}});
         }
         break;
     default:

@@ -71,6 +71,7 @@ class CAdminClient {
     void Watchdog();
     void SendBytes(const Bytes& datagram);
     std::string NameOf(std::uint8_t id) const; // "Player #<id>" when no player has the id
+    event::Player PlayerOf(std::uint8_t id) const;
     void Emit(ClientEvent event);
     void QueueEvent(ClientEvent event); // logs the event's text, then tells onEvent
 };

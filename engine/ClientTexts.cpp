@@ -1,7 +1,5 @@
 #include "engine/ClientTexts.h"
 
-#include "engine/Protocol.h"
-
 namespace texts {
 
 Refusal RefusalFor(std::uint8_t code) {
@@ -23,30 +21,55 @@ Refusal RefusalFor(std::uint8_t code) {
     }
 }
 
-std::optional<std::string_view> KillServerText(std::int8_t status) {
+std::string ShutdownText(ShutdownStatus status) {
     switch (status) {
-    case 1:
+    case ShutdownStatus::FirstAttempt:
         return "KILLSERVER: First attempt received ... waiting 5 secs for Second attempt.";
-    case 2:
+    case ShutdownStatus::TooLate:
         return "KILLSERVER: Second attempt too late ... treated as First attempt.";
-    case 3:
+    case ShutdownStatus::ShuttingDown:
         return "KILLSERVER: Second attempt received ... shutting down.";
-    case 4:
+    case ShutdownStatus::Disabled:
         return "KILLSERVER: Remote Shutdown has been disabled.";
+    }
+    return "KILLSERVER: Unknown status " + std::to_string(static_cast<int>(status)) + ".";
+}
+
+std::string UnknownPlayer(std::uint8_t id) {
+    return "Player #" + std::to_string(id);
+}
+
+std::string JoinText(std::string_view name) {
+    return std::string(name) + " has joined the game.";
+}
+
+std::string LeaveText(std::string_view name, std::uint8_t reason) {
+    switch (reason) {
+    case LEAVE_KICKED:
+        return std::string(name) + " has been kicked from the game.";
+    case LEAVE_TIMED_OUT:
+        return std::string(name) + " timed out.";
     default:
-        return std::nullopt;
+        return std::string(name) + " has left the game.";
     }
 }
 
-std::string_view LeaveText(std::uint8_t reason) {
-    switch (reason) {
-    case LEAVE_KICKED:
-        return " has been kicked from the game.";
-    case LEAVE_TIMED_OUT:
-        return " timed out.";
-    default:
-        return " has left the game.";
+std::string DeathText(std::string_view victim, const std::optional<std::string>& killer,
+                      bool self) {
+    if (!killer) {
+        return std::string(victim) + " died.";
     }
+    if (self) {
+        return std::string(victim) + " killed himself.";
+    }
+    return *killer + " killed " + std::string(victim) + ".";
+}
+
+std::string ChatText(const std::optional<std::string>& sender, std::string_view text) {
+    if (!sender) {
+        return "<" + std::string(text) + ">";
+    }
+    return *sender + ": " + std::string(text);
 }
 
 } // namespace texts

@@ -1,9 +1,13 @@
 #pragma once
-// Every text the client itself shows or records: refusals, shutdown statuses, departures.
+// Every text the client itself shows or records: refusals, shutdown answers, and the log line of
+// each server event. Names and chat passed in are already printable.
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
+
+#include "engine/Protocol.h"
 
 namespace texts {
 
@@ -18,10 +22,17 @@ struct Refusal {
 };
 Refusal RefusalFor(std::uint8_t code);
 
-// The log line of a shutdown status, or nothing outside 1..4.
-std::optional<std::string_view> KillServerText(std::int8_t status);
+// The log line of a shutdown answer; statuses outside the named ones get a line of their own.
+std::string ShutdownText(ShutdownStatus status);
 
-// What follows the player's name when a player leaves for `reason`.
-std::string_view LeaveText(std::uint8_t reason);
+// What a log line shows for a player that the roster does not know.
+std::string UnknownPlayer(std::uint8_t id);
+
+std::string JoinText(std::string_view name);
+std::string LeaveText(std::string_view name, std::uint8_t reason);
+// `killer` none: the victim died; equal to the victim's own name with `self`: a suicide.
+std::string DeathText(std::string_view victim, const std::optional<std::string>& killer, bool self);
+// Server text (no sender) or a player's line.
+std::string ChatText(const std::optional<std::string>& sender, std::string_view text);
 
 } // namespace texts

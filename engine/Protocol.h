@@ -76,6 +76,15 @@ constexpr std::uint8_t CHAT_KIND_SERVER = 3;
 constexpr std::uint8_t LEAVE_KICKED = 1;
 constexpr std::uint8_t LEAVE_TIMED_OUT = 2;
 
+// The server's answers to a shutdown request (killstatus). It acts only on a second request
+// within 5 seconds of the first.
+enum class ShutdownStatus : std::int8_t {
+    FirstAttempt = 1, // waiting for the second request
+    TooLate = 2,      // the second came too late and counts as a first
+    ShuttingDown = 3,
+    Disabled = 4,
+};
+
 namespace wire {
 
 // A read-only view of received bytes; every accessor is bounds-checked by its caller's length test.

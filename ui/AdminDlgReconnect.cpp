@@ -13,8 +13,6 @@
 
 namespace {
 
-// The shutdown status "Second attempt received ... shutting down.": the server is going away.
-constexpr int KILLSERVER_SHUTTING_DOWN = 3;
 // A wait that ends while a tick runs (nested in a box the client opened) is put off: the attempt
 // replaces the client that the tick is still inside.
 constexpr int DEFERRED_ATTEMPT_MS = 1000;
@@ -56,12 +54,14 @@ void CAdminDlg::SessionStarting() {
         m_reconnect.Stop();
     }
     m_pClient->onEvent = [this](const ClientEvent& event) {
-        if (event.type == EventType::Refused) {
+        if (std::holds_alternative<event::Refused>(event.what)) {
             FollowClient(false); // the link is no longer read: quiet it before the box opens
-        } else if (event.type == EventType::Shutdown && event.code == KILLSERVER_SHUTTING_DOWN) {
-            m_reconnect.ShutdownConfirmed();
-        } else if (event.type == EventType::Chat) {
-            OnChat(event.message);
+        } else if (const auto* answer = std::get_if<event::ShutdownAnswer>(&event.what)) {
+            if (answer->status == ShutdownStatus::ShuttingDown) {
+                m_reconnect.ShutdownConfirmed();
+            }
+        } else if (const auto* chat = std::get_if<event::Chat>(&event.what)) {
+            OnChat(chat->text);
         }
     };
 }
