@@ -41,7 +41,8 @@ void FillLog(CAdminDlg& dlg, int lines) {
 void AppendLines(benchmark::State& state, bool paint) {
     WindowHarness window;
     FillLog(window.Dlg(), static_cast<int>(state.range(0)));
-    window.Dlg().m_logFile.Start(QStringLiteral("127.0.0.1"), 27888); // as a connection does
+    window.Dlg().m_statusLog->File().Start(QStringLiteral("127.0.0.1"),
+                                           27888); // as a connection does
     std::vector<LogEntry> lines;
     for (int i = 0; i < APPENDS; ++i) {
         lines.push_back(WindowHarness::LogLine(i + 17));

@@ -1,6 +1,7 @@
 #include "cli/CliOptions.h"
 
-#include <charconv>
+#include "core/LoginRules.h"
+
 #include <cmath>
 #include <cstdlib>
 #include <functional>
@@ -38,7 +39,7 @@ const std::map<std::string, Setter>& ValueOptions() {
         const Setter host = [](CliOptions& o, const std::string& v) { return (o.host = v), true; };
         const Setter port = [](CliOptions& o, const std::string& v) {
             o.port = v;
-            return ParsePort(v).has_value();
+            return PortNumber(v).has_value();
         };
         const Setter user = [](CliOptions& o, const std::string& v) { return (o.user = v), true; };
         const Setter file = [](CliOptions& o, const std::string& v) {
@@ -86,17 +87,6 @@ const std::map<std::string, bool CliOptions::*>& FlagOptions() {
 }
 
 } // namespace
-
-std::optional<int> ParsePort(const std::string& text) {
-    int value = 0;
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (text.empty() || text[0] == '-' || text[0] == '+' || error != std::errc() || stop != end ||
-        value < 1 || value > 65535) {
-        return std::nullopt;
-    }
-    return value;
-}
 
 ParsedCliOptions ParseCliOptions(const std::vector<std::string>& args) {
     ParsedCliOptions result;

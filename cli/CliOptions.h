@@ -37,7 +37,5 @@ struct ParsedCliOptions {
 
 // `args` excludes the program name.
 ParsedCliOptions ParseCliOptions(const std::vector<std::string>& args);
-// A port number 1..65535 written in decimal digits only.
-std::optional<int> ParsePort(const std::string& text);
 std::string CliHelpText();
 std::string CliUsageHint(); // the line that follows a usage error

@@ -9,19 +9,18 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "cli/PlayerTarget.h"
-#include "core/Latin1Text.h"
+#include "cli/CliTexts.h"
+#include "core/CoreTexts.h"
+#include "core/PlayerLookup.h"
+#include "core/WireText.h"
 #include "engine/Timers.h"
 #include "platform/MessageBox.h"
 #include "platform/WholeFile.h"
-#include "res/Strings.h"
 
 namespace {
 
 using namespace std::chrono_literals;
 
-// The longest console line, in characters: as much as the window's command line takes.
-constexpr std::size_t MAX_COMMAND = 128;
 // How long a kick, ban or shutdown request may go unanswered.
 constexpr std::chrono::milliseconds ANSWER_TIMEOUT(CONNECT_TIMEOUT_MS);
 // The server takes a shutdown as confirmed at the second request; a "too late" answer starts
@@ -29,17 +28,7 @@ constexpr std::chrono::milliseconds ANSWER_TIMEOUT(CONNECT_TIMEOUT_MS);
 constexpr int MAX_SHUTDOWN_REQUESTS = 4;
 // A piped line is held up to this many bytes (UTF-8 needs up to two per Latin-1 character);
 // the rest of a longer line is dropped unread into memory.
-constexpr std::size_t MAX_PENDING_LINE = 2 * MAX_COMMAND + 2;
-
-constexpr char LOCAL_HELP[] =
-    "Local commands:\n"
-    "  :players        list the players\n"
-    "  :kick PLAYER    kick PLAYER (an exact name or #id)\n"
-    "  :ban PLAYER     ban PLAYER\n"
-    "  :shutdown       ask the server to shut down (the server asks for a second request)\n"
-    "  :help           show this text\n"
-    "  :quit           log out and quit (also Ctrl+D)\n"
-    "Every other line goes to the server as a console line.\n";
+constexpr std::size_t MAX_PENDING_LINE = 2 * MAX_CONSOLE_LINE + 2;
 
 int signalPipe[2] = {-1, -1};
 
@@ -67,6 +56,16 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r' || c == '\n';
 }
 
+std::string Trimmed(std::string text) {
+    while (!text.empty() && IsBlank(text.front())) {
+        text.erase(0, 1);
+    }
+    while (!text.empty() && IsBlank(text.back())) {
+        text.pop_back();
+    }
+    return text;
+}
+
 } // namespace
 
 CliSession::CliSession(const CliOptions& options, Mode mode, std::vector<std::string> commands,
@@ -81,20 +80,21 @@ CliSession::~CliSession() {
     SetMessageBoxHook(nullptr);
 }
 
-int CliSession::Run(const LoginSettings& login) {
+int CliSession::Run(const Login& login) {
     InstallSignalPipe();
     if (!client.Connect(login.host.c_str(), login.port, login.user.c_str(),
                         login.password.c_str())) {
-        printer.Error(std::string(strings::CONNECT_FAILED) + " (" + login.host + ":" +
+        printer.Error(std::string(texts::CONNECT_FAILED) + " (" + login.host + ":" +
                       std::to_string(login.port) + ")");
         FlushOutput();
         return EXIT_UNREACHABLE;
     }
     const Clock::time_point now = Clock::now();
+    rule.Start();
     timers.Set(TIMER_CONNECT_TIMEOUT, CONNECT_TIMEOUT_MS, now);
     timers.Set(TIMER_POLL, POLL_MS, now);
     timers.Set(TIMER_WATCHDOG, WATCHDOG_MS, now);
-    printer.PrintSessionLine("connecting", strings::LOG_CONNECTING, COLOUR_BLUE, false);
+    printer.PrintSessionLine("connecting", texts::LOG_CONNECTING, COLOUR_BLUE, false);
 
     while (!finished) {
         FlushOutput();
@@ -141,17 +141,18 @@ int CliSession::Run(const LoginSettings& login) {
     return exitStatus;
 }
 
-// The window's tick: the engine first, then the transitions its state calls for.
+// The window's tick: the engine first, then the transitions the session rule calls for.
 void CliSession::Tick(unsigned timerId) {
-    client.OnTimer(timerId);
-    const bool idle = !client.loggedIn && !client.loginPending;
-    if (!connected && client.loggedIn) {
+    switch (rule.Tick(client, connected, timerId)) {
+    case CSessionRule::Step::Connected:
         ConnectedTransition();
-    } else if ((connected && idle) || client.reasonPending ||
-               (timerId == TIMER_CONNECT_TIMEOUT && idle)) {
+        break;
+    case CSessionRule::Step::Disconnected:
         PrintHeldEvents();
         DisconnectedTransition();
         return;
+    case CSessionRule::Step::None:
+        break;
     }
     PrintHeldEvents();
     // Every event was printed as it was handled; the window's mailboxes only need emptying,
@@ -172,35 +173,40 @@ void CliSession::PrintHeldEvents() {
 }
 
 void CliSession::ConnectedTransition() {
-    connected = true;
-    printer.PrintSessionLine("connected", strings::LOG_CONNECTED, COLOUR_BLUE, false);
+    printer.PrintSessionLine("connected", texts::LOG_CONNECTED, COLOUR_BLUE, false);
     StartJob();
 }
 
 void CliSession::DisconnectedTransition() {
-    client.reasonPending = false;
     timers.Kill(TIMER_CONNECT_TIMEOUT);
     finished = true;
-    if (!ownQuit) {
-        if (refused) {
-            exitStatus = shutdownConfirmed ? EXIT_OK : EXIT_REFUSED;
-        } else {
-            exitStatus = connected ? EXIT_LOST : EXIT_UNREACHABLE;
-        }
+    const SessionEnding ending = rule.Ending();
+    const bool closedByAdmin = ending == SessionEnding::ClosedByAdmin;
+    if (ending == SessionEnding::ServerShutDown) {
+        exitStatus = EXIT_OK;
+    } else if (ending == SessionEnding::Refused) {
+        exitStatus = EXIT_REFUSED;
+    } else if (!closedByAdmin) {
+        exitStatus = rule.WasLoggedIn() ? EXIT_LOST : EXIT_UNREACHABLE;
     }
-    const std::string text = std::string(strings::LOG_DISCONNECTED) + client.reason;
-    printer.PrintSessionLine("disconnected", text, COLOUR_RED, !ownQuit, client.reason);
+    const std::string text = std::string(texts::LOG_DISCONNECTED) + client.reason;
+    printer.PrintSessionLine("disconnected", text, COLOUR_RED, !closedByAdmin, client.reason);
+    if (closedByAdmin) {
+        return;
+    }
+    const std::string reason = Latin1ToUtf8(client.reason);
     if (exitStatus == EXIT_REFUSED) {
-        printer.Error("refused by the server: " + Latin1ToUtf8(client.reason));
+        printer.Error(clitexts::REFUSED + reason);
     } else if (exitStatus == EXIT_UNREACHABLE) {
-        printer.Error("could not reach the server: " + Latin1ToUtf8(client.reason));
+        printer.Error(clitexts::UNREACHABLE + reason);
     } else if (exitStatus == EXIT_LOST) {
-        printer.Error("the connection was lost: " + Latin1ToUtf8(client.reason));
+        printer.Error(clitexts::LOST + reason);
     }
 }
 
 // The engine is in the middle of a datagram here: only note what the job needs, act later.
 void CliSession::OnEvent(const ClientEvent& event) {
+    rule.Observe(event);
     heldEvents.push_back(event);
     if (const auto* left = std::get_if<event::PlayerLeft>(&event.what)) {
         if (left->how == event::Departure::Kicked && removalTarget == left->player.id) {
@@ -209,9 +215,6 @@ void CliSession::OnEvent(const ClientEvent& event) {
         }
     } else if (const auto* answer = std::get_if<event::ShutdownAnswer>(&event.what)) {
         shutdownStatus = answer->status;
-        shutdownConfirmed = shutdownConfirmed || answer->status == ShutdownStatus::ShuttingDown;
-    } else if (std::holds_alternative<event::Refused>(event.what)) {
-        refused = true;
     }
 }
 
@@ -220,7 +223,7 @@ void CliSession::StartJob() {
     if (mode == Mode::Interactive) {
         prompt = std::make_unique<InteractivePrompt>(
             CliHistoryPath(), [this](std::optional<std::string> line) { OnPromptLine(line); },
-            [this] { return PlayerNames(); });
+            [this] { return PlayerNames(*client.roster); });
         FlushOutput();
         prompt->Start();
         return;
@@ -265,19 +268,18 @@ void CliSession::CheckJob() {
             ++shutdownRequests;
             shutdownDeadline = now + ANSWER_TIMEOUT;
         } else {
-            printer.Error("the server did not shut down");
+            printer.Error(clitexts::NOT_SHUT_DOWN);
             Finish(EXIT_REFUSED);
             return;
         }
     }
     if (shutdownPending && shutdownDeadline && now >= *shutdownDeadline) {
-        printer.Error("the server did not answer the shutdown request");
+        printer.Error(clitexts::SHUTDOWN_UNANSWERED);
         Finish(EXIT_LOST);
         return;
     }
     if (removalTarget && removalDeadline && now >= *removalDeadline) {
-        printer.Error("the server did not report the removal of player #" +
-                      std::to_string(*removalTarget));
+        printer.Error(clitexts::REMOVAL_UNREPORTED + std::to_string(*removalTarget));
         Finish(EXIT_NOT_FOUND);
         return;
     }
@@ -302,16 +304,17 @@ int CliSession::PollTimeout() const {
     return timeout;
 }
 
-// The window's Disconnect button: quit sent, the reason the admin's own.
+// The window's Disconnect button: quit sent, the reason the admin's own, the end shown at once.
 void CliSession::Finish(int status) {
     if (finished) {
         return;
     }
     exitStatus = status;
-    ownQuit = true;
-    client.Disconnect();
-    client.reason = strings::REASON_CLIENT_DISCONNECTED;
-    DisconnectedTransition();
+    rule.EndByAdmin(client, connected);
+    if (rule.Check(client, connected, TIMER_POLL) == CSessionRule::Step::Disconnected) {
+        PrintHeldEvents();
+        DisconnectedTransition();
+    }
 }
 
 void CliSession::OnSignal() {
@@ -354,8 +357,8 @@ void CliSession::EndPipedLine() {
     ++lineNumber;
     const std::string where = "line " + std::to_string(lineNumber) + " of stdin";
     if (pendingTooLong) {
-        printer.Error(where + " not sent: the line is longer than " + std::to_string(MAX_COMMAND) +
-                      " characters");
+        printer.Error(where + clitexts::NOT_SENT + "the line is longer than " +
+                      std::to_string(MAX_CONSOLE_LINE) + " characters");
         badInput = true;
     } else {
         if (!pendingLine.empty() && pendingLine.back() == '\r') {
@@ -367,21 +370,18 @@ void CliSession::EndPipedLine() {
     pendingTooLong = false;
 }
 
-// As the window's Send button: leading blanks dropped, a blank line not sent.
+// The console-line rule of every source: leading blanks dropped, a blank line not sent.
 void CliSession::SendConsoleLine(std::string_view utf8, const std::string& where) {
-    while (!utf8.empty() && IsBlank(utf8.front())) {
-        utf8.remove_prefix(1);
-    }
-    if (utf8.empty()) {
+    const std::optional<WireText> line = ConsoleLineForWire(utf8);
+    if (!line) {
         return;
     }
-    const ConsoleLine line = ConsoleLineFromUtf8(utf8, MAX_COMMAND);
-    if (!line.problem.empty()) {
-        printer.Error(where + " not sent: " + line.problem);
+    if (!line->Ok()) {
+        printer.Error(where + clitexts::NOT_SENT + line->Describe());
         badInput = true;
         return;
     }
-    client.SendCommand(line.latin1.c_str());
+    client.SendCommand(line->latin1.c_str());
 }
 
 void CliSession::OnPromptLine(std::optional<std::string> line) {
@@ -404,29 +404,23 @@ void CliSession::OnPromptLine(std::optional<std::string> line) {
 void CliSession::RunLocalCommand(const std::string& line) {
     const std::size_t space = line.find(' ');
     const std::string command = line.substr(0, space);
-    std::string argument = space == std::string::npos ? "" : line.substr(space + 1);
-    while (!argument.empty() && IsBlank(argument.front())) {
-        argument.erase(0, 1);
-    }
-    while (!argument.empty() && IsBlank(argument.back())) {
-        argument.pop_back();
-    }
+    const std::string argument = Trimmed(space == std::string::npos ? "" : line.substr(space + 1));
     if (command == ":players") {
         printer.Players(*client.roster);
     } else if (command == ":kick" || command == ":ban") {
         if (argument.empty()) {
-            printer.Error("usage: " + command + " PLAYER (an exact name or #id)");
+            printer.Error("usage: " + command + clitexts::PLAYER_USAGE);
         } else {
             RemovePlayer(argument, command == ":ban");
         }
     } else if (command == ":shutdown") {
         client.RequestShutdown();
     } else if (command == ":help") {
-        printer.Note(LOCAL_HELP);
+        printer.Note(clitexts::LOCAL_HELP);
     } else if (command == ":quit") {
         Finish(EXIT_OK);
     } else {
-        printer.Error("unknown local command '" + line + "' (try :help)");
+        printer.Error(clitexts::UNKNOWN_LOCAL_COMMAND + line);
     }
 }
 
@@ -449,14 +443,6 @@ bool CliSession::RemovePlayer(const std::string& target, bool ban) {
     return true;
 }
 
-std::vector<std::string> CliSession::PlayerNames() const {
-    std::vector<std::string> names;
-    for (int i = 0; i < client.roster->GetCount(); ++i) {
-        names.push_back(Latin1ToUtf8(client.roster->NameByPosition(i).value_or(std::string())));
-    }
-    return names;
-}
-
 void CliSession::FlushOutput() {
     if (!printer.Pending()) {
         return;
@@ -477,14 +463,21 @@ int RunCli(const CliOptions& options) {
     const bool stdinIsTerminal = isatty(STDIN_FILENO) != 0;
     std::vector<std::string> commands;
     for (const std::string& text : options.commands) {
-        const ConsoleLine line = ConsoleLineFromUtf8(text, MAX_COMMAND);
-        if (!line.problem.empty()) {
-            std::fprintf(stderr, "vyr-cli: command not sent: %s\n", line.problem.c_str());
+        const std::optional<WireText> line = ConsoleLineForWire(text);
+        if (!line) {
+            continue; // a blank line is nothing to send, wherever it comes from
+        }
+        if (!line->Ok()) {
+            std::fprintf(stderr, "vyr-cli: %s%s\n", clitexts::COMMAND_NOT_SENT,
+                         line->Describe().c_str());
             return EXIT_USAGE;
         }
-        commands.push_back(line.latin1);
+        commands.push_back(line->latin1);
     }
     const LoginLookup login = ResolveLogin(options, stdinIsTerminal);
+    if (!login.warning.empty()) {
+        std::fprintf(stderr, "vyr-cli: %s\n", login.warning.c_str());
+    }
     if (!login.login) {
         std::fprintf(stderr, "vyr-cli: %s\n", login.problem.c_str());
         return EXIT_USAGE;

@@ -14,6 +14,7 @@
 #include "cli/EventPrinter.h"
 #include "cli/InteractivePrompt.h"
 #include "cli/LoginSettings.h"
+#include "core/SessionRule.h"
 #include "engine/AdminClient.h"
 
 // Exit statuses.
@@ -35,7 +36,7 @@ class CliSession {
     CliSession(const CliSession&) = delete;
     CliSession& operator=(const CliSession&) = delete;
 
-    int Run(const LoginSettings& login);
+    int Run(const Login& login);
 
   private:
     using Clock = DeadlineTimers::Clock;
@@ -55,7 +56,6 @@ class CliSession {
     void OnPromptLine(std::optional<std::string> line);
     void RunLocalCommand(const std::string& line);
     bool RemovePlayer(const std::string& target, bool ban);
-    std::vector<std::string> PlayerNames() const;
     int PollTimeout() const;
     void FlushOutput();
 
@@ -64,13 +64,12 @@ class CliSession {
     const std::vector<std::string> commands;
     EventPrinter& printer;
     CAdminClient client;
+    CSessionRule rule;
     DeadlineTimers timers;
     std::unique_ptr<InteractivePrompt> prompt;
 
     bool connected = false;
     bool finished = false;
-    bool ownQuit = false;
-    bool refused = false;
     bool badInput = false;
     int exitStatus = EXIT_OK;
     int caughtSignal = 0;
@@ -82,7 +81,6 @@ class CliSession {
     std::optional<ShutdownStatus> shutdownStatus; // the last status the server sent
     int shutdownRequests = 0;
     bool shutdownPending = false;
-    bool shutdownConfirmed = false;
     std::optional<Clock::time_point> shutdownDeadline;
 
     // Events of the latest tick, printed once its transition is: after "Connected.", before

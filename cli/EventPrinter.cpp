@@ -5,7 +5,7 @@
 #include <ctime>
 
 #include "cli/JsonObject.h"
-#include "core/Latin1Text.h"
+#include "core/WireText.h"
 #include "engine/PlayerList.h"
 #include "engine/PrintableText.h"
 #include "engine/Protocol.h"

@@ -1,4 +1,8 @@
 #include "cli/InteractivePrompt.h"
+
+#include "cli/CliTexts.h"
+#include "core/Completion.h"
+#include "core/CoreTexts.h"
 #include "platform/ConfigPath.h"
 #include "platform/WholeFile.h"
 
@@ -14,9 +18,9 @@
 
 namespace {
 
-constexpr char PROMPT[] = "vyr> ";
-constexpr int HISTORY_LINES = 1000;
 constexpr char CTRL_D = 4;
+const std::vector<std::string> LOCAL_COMMANDS = {":players",  ":kick", ":ban",
+                                                 ":shutdown", ":help", ":quit"};
 
 InteractivePrompt* active = nullptr;
 
@@ -48,7 +52,7 @@ int ReadKey(EditLine*, wchar_t* key) {
 }
 
 const char* PromptText(EditLine*) {
-    return PROMPT;
+    return clitexts::PROMPT;
 }
 
 unsigned char CompleteKey(EditLine*, int) {
@@ -61,10 +65,9 @@ std::string CliHistoryPath() {
     return StateFilePath("vyr/cli_history");
 }
 
-InteractivePrompt::InteractivePrompt(std::string historyPath, LineHandler onLine,
+InteractivePrompt::InteractivePrompt(const std::string& historyPath, LineHandler onLine,
                                      CompletionSource candidates)
-    : historyPath(std::move(historyPath)), onLine(std::move(onLine)),
-      candidates(std::move(candidates)) {
+    : store(historyPath), onLine(std::move(onLine)), candidates(std::move(candidates)) {
     active = this;
 }
 
@@ -72,7 +75,6 @@ InteractivePrompt::~InteractivePrompt() {
     if (editor != nullptr) {
         el_end(editor); // puts the terminal back
         WriteAll(STDOUT_FILENO, "\r\x1b[K");
-        SaveHistory();
         history_end(historyList);
     }
     active = nullptr;
@@ -81,9 +83,9 @@ InteractivePrompt::~InteractivePrompt() {
 void InteractivePrompt::Start() {
     HistEvent event;
     historyList = history_init();
-    history(historyList, &event, H_SETSIZE, HISTORY_LINES);
-    if (!historyPath.empty()) {
-        history(historyList, &event, H_LOAD, historyPath.c_str());
+    history(historyList, &event, H_SETSIZE, static_cast<int>(MAX_HISTORY));
+    for (const std::string& command : store.Commands()) {
+        history(historyList, &event, H_ENTER, command.c_str());
     }
     editor = el_init("vyr-cli", stdin, stdout, stderr);
     el_set(editor, EL_EDITOR, "emacs");
@@ -120,6 +122,9 @@ void InteractivePrompt::OnReadable() {
     if (!line.empty()) {
         HistEvent event;
         history(historyList, &event, H_ENTER, line.c_str());
+        if (const std::string failure = store.Add(line); !failure.empty()) {
+            PrintAbove({}, "vyr-cli: " + texts::Filled(texts::HISTORY_NOT_SAVED, failure) + "\n");
+        }
     }
     onLine(std::move(line));
     el_set(editor, EL_REFRESH);
@@ -144,50 +149,26 @@ void InteractivePrompt::PrintAbove(std::string_view out, std::string_view err) {
 unsigned char InteractivePrompt::Complete() {
     const LineInfo* line = el_line(editor);
     const std::string before(line->buffer, line->cursor);
-    const std::size_t start = before.find_last_of(' ') + 1; // npos + 1 == 0
-    const std::string word = before.substr(start);
-    std::vector<std::string> pool = candidates();
-    if (start == 0 && !word.empty() && word[0] == ':') {
-        pool = {":players", ":kick", ":ban", ":shutdown", ":help", ":quit"};
-    }
-    std::vector<std::string> matches;
-    std::copy_if(pool.begin(), pool.end(), std::back_inserter(matches),
-                 [&word](const std::string& c) { return c.compare(0, word.size(), word) == 0; });
-    if (matches.empty()) {
+    const Completions found =
+        CompletionsAt(before, before.size(), store.Commands(), LOCAL_COMMANDS, candidates());
+    if (found.words.empty()) {
         return CC_REFRESH_BEEP;
     }
-    std::string common = matches[0];
-    for (const std::string& m : matches) {
-        common.resize(std::mismatch(common.begin(), common.end(), m.begin(), m.end()).first -
-                      common.begin());
-    }
-    if (matches.size() == 1) {
+    std::string common = CommonStart(found.words);
+    if (found.words.size() == 1) {
         common += ' ';
     }
+    const std::string word = before.substr(found.wordStart);
     if (common.size() > word.size()) {
-        el_insertstr(editor, common.substr(word.size()).c_str());
+        // Letter case may differ from what was typed: the word is replaced whole.
+        el_deletestr(editor, static_cast<int>(word.size()));
+        el_insertstr(editor, common.c_str());
         return CC_REFRESH;
     }
     std::string list = "\r\n";
-    for (const std::string& m : matches) {
+    for (const std::string& m : found.words) {
         list += m + "  ";
     }
     WriteAll(STDOUT_FILENO, list + "\r\n");
     return CC_REDISPLAY;
-}
-
-void InteractivePrompt::SaveHistory() {
-    if (historyPath.empty() ||
-        !MakePrivateDirectories(historyPath.substr(0, historyPath.rfind('/')))) {
-        return;
-    }
-    // Created private before libedit writes into it; an existing file is made private.
-    const int fd = open(historyPath.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        return;
-    }
-    fchmod(fd, 0600);
-    close(fd);
-    HistEvent event;
-    history(historyList, &event, H_SAVE, historyPath.c_str());
 }

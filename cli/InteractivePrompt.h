@@ -1,7 +1,7 @@
 #pragma once
 // The interactive prompt: libedit's line editor fed one key at a time (its unbuffered mode), so
 // the poll() loop keeps running while a line is being typed. Output printed meanwhile appears above
-// the prompt and the half-typed line is drawn again below it. History persists in one private file.
+// the prompt and the half-typed line is drawn again below it. The history is the core's store.
 
 #include <histedit.h>
 
@@ -11,14 +11,17 @@
 #include <string_view>
 #include <vector>
 
+#include "core/HistoryStore.h"
+
 class InteractivePrompt {
   public:
     using LineHandler = std::function<void(std::optional<std::string> line)>; // none: Ctrl+D
     using CompletionSource = std::function<std::vector<std::string>()>;
 
     // Only one prompt exists at a time: libedit's key functions cannot carry a context.
-    InteractivePrompt(std::string historyPath, LineHandler onLine, CompletionSource candidates);
-    ~InteractivePrompt(); // puts the terminal back and saves the history
+    InteractivePrompt(const std::string& historyPath, LineHandler onLine,
+                      CompletionSource candidates);
+    ~InteractivePrompt(); // puts the terminal back
     InteractivePrompt(const InteractivePrompt&) = delete;
     InteractivePrompt& operator=(const InteractivePrompt&) = delete;
 
@@ -30,11 +33,10 @@ class InteractivePrompt {
 
   private:
     void ClearLine();
-    void SaveHistory();
 
     EditLine* editor = nullptr;
     History* historyList = nullptr;
-    std::string historyPath;
+    CHistoryStore store;
     LineHandler onLine;
     CompletionSource candidates;
     bool started = false;

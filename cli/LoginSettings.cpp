@@ -6,19 +6,13 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "core/Latin1Text.h"
-#include "engine/Protocol.h"
-#include "platform/ConfigPath.h"
-#include "platform/PrivateProfile.h"
+#include "core/SavedLogin.h"
 #include "platform/WholeFile.h"
-#include "res/Strings.h"
 
 namespace {
 
 // A password file is a line of text; anything larger is not one.
 constexpr std::size_t MAX_PASSWORD_FILE = 64 * 1024;
-// The login datagram holds user and password; each gets a fair share of it.
-constexpr std::size_t MAX_LOGIN_FIELD = MAX_DATAGRAM / 2 - 8;
 
 std::string FirstLine(const std::string& text) {
     std::string line = text.substr(0, text.find('\n'));
@@ -53,12 +47,12 @@ std::optional<std::string> PromptWithoutEcho(const char* prompt) {
     return line;
 }
 
-std::optional<std::string> Password(const CliOptions& options, const std::string& iniPath,
-                                    bool stdinIsTerminal, std::string& problem) {
+std::optional<std::string> Password(const CliOptions& options, const LoadedLogin& saved,
+                                    bool stdinIsTerminal, LoginLookup& result) {
     if (options.passwordFile) {
         const FileBytes file = ReadWholeFile(*options.passwordFile, MAX_PASSWORD_FILE);
         if (file.status != FileReadStatus::Ok) {
-            problem = "cannot read the password file " + *options.passwordFile;
+            result.problem = "cannot read the password file " + *options.passwordFile;
             return std::nullopt;
         }
         return FirstLine(file.bytes);
@@ -66,69 +60,47 @@ std::optional<std::string> Password(const CliOptions& options, const std::string
     if (const char* fromEnvironment = std::getenv("VYR_PASSWORD")) {
         return std::string(fromEnvironment);
     }
-    using namespace strings;
-    if (GetPrivateProfileString(SETTINGS_SECTION, KEY_SAVE_PASS, "", iniPath) == VALUE_TRUE) {
-        return GetPrivateProfileString(SETTINGS_SECTION, KEY_PASSWORD, "", iniPath);
+    if (saved.login.savePassword) {
+        if (saved.passwordExposed) {
+            result.warning = ExposedPasswordWarning(SavedLoginPath());
+        }
+        return saved.login.password;
     }
     if (stdinIsTerminal) {
         if (std::optional<std::string> typed = PromptWithoutEcho("Password: ")) {
             return typed;
         }
     }
-    problem = "no password: use --password-file, VYR_PASSWORD, a saved password in vyr.ini, "
-              "or run on a terminal to be asked";
+    result.problem = "no password: use --password-file, VYR_PASSWORD, a saved password in "
+                     "vyr.ini, or run on a terminal to be asked";
     return std::nullopt;
-}
-
-// A field of the login on the wire, or nothing (and `problem`) when the wire cannot carry it.
-std::optional<std::string> WireField(const std::string& utf8, const char* what,
-                                     std::string& problem) {
-    const ConsoleLine field = ConsoleLineFromUtf8(utf8, MAX_LOGIN_FIELD);
-    if (!field.problem.empty()) {
-        problem = std::string("unusable ") + what + ": " + field.problem;
-        return std::nullopt;
-    }
-    return field.latin1;
 }
 
 } // namespace
 
 LoginLookup ResolveLogin(const CliOptions& options, bool stdinIsTerminal) {
-    using namespace strings;
-    const std::string iniPath = ConfigFilePath(SETTINGS_FILE);
-    const auto fromIni = [&](const char* key) {
-        return GetPrivateProfileString(SETTINGS_SECTION, key, "", iniPath);
-    };
+    const LoadedLogin saved = LoadSavedLogin(SavedLoginPath());
     LoginLookup result;
-    LoginSettings login;
-    login.host = options.host.value_or(fromIni(KEY_IP));
-    const std::optional<int> port = ParsePort(options.port.value_or(fromIni(KEY_PORT)));
-    if (login.host.empty() || !port) {
-        result.problem = INVALID_HOST_OR_PORT;
+    Login login;
+    login.host = options.host.value_or(saved.login.host);
+    const std::string port = options.port.value_or(saved.login.port);
+    if (auto problem = CheckServer(login.host, port)) {
+        result.problem = problem->text;
         return result;
     }
-    login.port = *port;
-    const std::string user = options.user.value_or(fromIni(KEY_USERNAME));
-    if (user.find(LOGIN_SEPARATOR) != std::string::npos) {
-        result.problem = INVALID_NICKNAME;
+    login.port = *PortNumber(port);
+    if (auto problem = CheckUser(options.user.value_or(saved.login.user), login.user)) {
+        result.problem = problem->text;
         return result;
     }
-    const std::optional<std::string> userOnWire = WireField(user, "user name", result.problem);
-    if (!userOnWire) {
-        return result;
-    }
-    login.user = *userOnWire;
-    const std::optional<std::string> password =
-        Password(options, iniPath, stdinIsTerminal, result.problem);
+    const std::optional<std::string> password = Password(options, saved, stdinIsTerminal, result);
     if (!password) {
         return result;
     }
-    const std::optional<std::string> passwordOnWire =
-        WireField(*password, "password", result.problem);
-    if (!passwordOnWire) {
+    if (auto problem = CheckPassword(*password, login.password)) {
+        result.problem = problem->text;
         return result;
     }
-    login.password = *passwordOnWire;
     result.login = login;
     return result;
 }

@@ -1,22 +1,17 @@
 #pragma once
-// Where the login comes from: the command line first, then vyr.ini (read, never written); the
-// password from a file, the environment, vyr.ini or a prompt, never from an option.
+// Where vyr-cli's login comes from: the command line first, then vyr.ini (read, never written);
+// the password from a file, the environment, vyr.ini or a prompt, never from an option.
 
 #include <optional>
 #include <string>
 
 #include "cli/CliOptions.h"
-
-struct LoginSettings {
-    std::string host;
-    int port = 0;
-    std::string user;     // Latin-1, as the wire carries it
-    std::string password; // Latin-1
-};
+#include "core/LoginRules.h"
 
 struct LoginLookup {
-    std::optional<LoginSettings> login;
+    std::optional<Login> login;
     std::string problem; // why there is none: a configuration error
+    std::string warning; // to show, with a login or without
 };
 
 LoginLookup ResolveLogin(const CliOptions& options, bool stdinIsTerminal);

@@ -1,20 +1,12 @@
 #include "engine/PrintableText.h"
 
-namespace {
-
-bool IsControl(unsigned char c) {
-    return c < 0x20 || (c >= 0x7F && c <= 0x9F);
-}
-
-} // namespace
-
 std::string Printable(std::string_view raw) {
     static constexpr char HEX[] = "0123456789abcdef";
     std::string out;
     out.reserve(raw.size());
     for (const char ch : raw) {
         const auto c = static_cast<unsigned char>(ch);
-        if (!IsControl(c)) {
+        if (!IsControlCharacter(c)) {
             out += ch;
         } else if (c == '\n') {
             out += "\\n";

@@ -1,5 +1,6 @@
 #include "platform/WholeFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
@@ -63,6 +64,9 @@ bool WriteAll(int fd, std::string_view bytes) {
             continue;
         }
         if (n <= 0) {
+            if (n == 0) {
+                errno = EIO;
+            }
             return false;
         }
         bytes.remove_prefix(static_cast<std::size_t>(n));
@@ -102,6 +106,58 @@ FileBytes ReadWholeFile(const std::string& path, std::size_t maxBytes) {
     }
 }
 
+FileTail ReadFileTail(const std::string& path, std::size_t maxBytes) {
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (fd.get() < 0) {
+        return {errno == ENOENT ? FileReadStatus::Missing : FileReadStatus::Unusable, {}, false};
+    }
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return {FileReadStatus::Unusable, {}, false};
+    }
+    const auto size = static_cast<std::size_t>(info.st_size);
+    FileTail tail{FileReadStatus::Ok, {}, size > maxBytes};
+    if (tail.cut && ::lseek(fd.get(), static_cast<off_t>(size - maxBytes), SEEK_SET) < 0) {
+        return {FileReadStatus::Unusable, {}, false};
+    }
+    char buffer[65536];
+    while (tail.bytes.size() < maxBytes) {
+        const ssize_t n =
+            ::read(fd.get(), buffer, std::min(sizeof buffer, maxBytes - tail.bytes.size()));
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            return {FileReadStatus::Unusable, {}, false};
+        }
+        if (n == 0) {
+            break;
+        }
+        tail.bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+    return tail;
+}
+
+bool AppendToFile(const std::string& path, std::string_view bytes) {
+    Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | O_NOCTTY | O_NONBLOCK,
+                 0600));
+    if (fd.get() < 0) {
+        return false;
+    }
+    struct stat info {};
+    if (::fstat(fd.get(), &info) != 0) {
+        return false;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        errno = EINVAL;
+        return false;
+    }
+    if (!WriteAll(fd.get(), bytes)) {
+        return false;
+    }
+    return fd.Close();
+}
+
 bool ReplaceWholeFile(const std::string& path, std::string_view bytes) {
     std::error_code ec;
     fs::path target = fs::canonical(path, ec); // the file behind a symlink
@@ -119,7 +175,12 @@ bool ReplaceWholeFile(const std::string& path, std::string_view bytes) {
     // write bit (read-only on purpose; root too leaves it alone) or one this user may not write.
     struct stat existing {};
     const bool exists = ::stat(target.c_str(), &existing) == 0;
+    if (exists && !S_ISREG(existing.st_mode)) {
+        errno = EINVAL;
+        return false;
+    }
     if (exists && ((existing.st_mode & 0222) == 0 || ::access(target.c_str(), W_OK) != 0)) {
+        errno = EACCES;
         return false;
     }
     std::string tempName = (dir / ("." + target.filename().string() + ".XXXXXX")).string();
@@ -131,7 +192,9 @@ bool ReplaceWholeFile(const std::string& path, std::string_view bytes) {
                     WriteAll(fd.get(), bytes) && ::fsync(fd.get()) == 0 && fd.Close() &&
                     ::rename(tempName.c_str(), target.c_str()) == 0;
     if (!ok) {
+        const int failure = errno;
         ::unlink(tempName.c_str());
+        errno = failure;
         return false;
     }
     SyncDirectory(dir);

@@ -1,13 +1,20 @@
 #include "ui/AdminDlg.h"
 
+#include <QApplication>
+#include <QCheckBox>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QRegularExpressionValidator>
 #include <QShortcut>
+#include <QTimer>
+#include <cmath>
 #include <optional>
-#include <utility>
 
+#include "core/CoreTexts.h"
+#include "core/LoginRules.h"
+#include "core/PlayerLookup.h"
+#include "core/SavedLogin.h"
 #include "engine/PrintableText.h"
 #include "engine/Timers.h"
 #include "platform/MessageBox.h"
@@ -19,83 +26,32 @@
 #include "ui/DialogUnits.h"
 #include "ui/LogFindBar.h"
 #include "ui/PlayerTable.h"
-#include "ui/Preferences.h"
+#include "ui/PreferencesDlg.h"
 #include "ui/ServerListWindow.h"
+#include "ui/SessionDriver.h"
+#include "ui/StatusLog.h"
 #include "ui/WireText.h"
 #include "ui_AdminDlg.h"
-
-namespace {
-
-// The status log keeps this many lines and drops the oldest, so weeks of events stay fast.
-constexpr int MAX_LOG_LINES = 100000;
-
-constexpr int MAX_PORT = 65535;
-
-// The most characters the command line takes.
-constexpr int MAX_COMMAND = 128;
-
-// The port text read as atoi reads it: blanks, a sign, the leading digits; 0 when there are
-// none. A number above the highest port reads as 0 instead of wrapping round to another port.
-int PortNumber(const QString& text) {
-    qsizetype i = 0;
-    while (i < text.size() && text[i].isSpace()) {
-        ++i;
-    }
-    const bool negative = i < text.size() && text[i] == u'-';
-    if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) {
-        ++i;
-    }
-    int value = 0;
-    for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
-        value = value * 10 + (text[i].unicode() - u'0');
-        if (value > MAX_PORT) {
-            return 0;
-        }
-    }
-    return negative ? -value : value;
-}
-
-// The blanks that the command line loses at its start (C's isspace set).
-bool IsBlank(QChar c) {
-    return c == u' ' || c == u'\t' || c == u'\n' || c == u'\v' || c == u'\f' || c == u'\r';
-}
-
-// False, after a box naming the characters, when `text` cannot go out on the wire unchanged.
-bool Sendable(const QString& text) {
-    const QString unsendable = Unsendable(text);
-    if (!unsendable.isEmpty()) {
-        AfxMessageBox(QString::fromUtf8(strings::UNSENDABLE).arg(unsendable).toStdString());
-    }
-    return unsendable.isEmpty();
-}
-
-} // namespace
 
 CAdminDlg::CAdminDlg(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint),
-      m_timers([this](unsigned id) { OnTimer(id); }),
-      m_logFile([this](const QString& failure) { AppendLog(failure, COLOUR_DARK_RED, true); }),
       ui(std::make_unique<Ui::AdminDlg>()) {
     ui->setupUi(this);
     ForEachControl(*this, [](int, auto*& member, auto* made) { member = made; });
     m_reconnectCheck = ui->reconnectCheck; // an addition, outside the template's ids
+    m_statusLog = new CStatusLog(m_log, ui->statusGroup);
+    m_session = new CSessionDriver([this](unsigned id) { OnTimer(id); },
+                                   [this] { OnReconnectDue(); }, this);
     m_serverList = new CServerListWindow(this);
-    m_findBar = new CLogFindBar(m_log, ui->statusGroup);
 
     setWindowIcon(AppIcon());
     m_portEdit->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), m_portEdit));
-    m_commandEdit->setMaxLength(MAX_COMMAND);
-    m_log->setMaximumBlockCount(MAX_LOG_LINES);
+    m_commandEdit->setMaxLength(static_cast<int>(MAX_CONSOLE_LINE));
     ApplyTemplateSizes();
-    // The find bar stands over the log, in the log's cell.
-    ui->statusLayout->removeWidget(m_log);
-    auto* logColumn = new QVBoxLayout;
-    logColumn->addWidget(m_findBar);
-    logColumn->addWidget(m_log);
-    ui->statusLayout->addLayout(logColumn, 0, 0, 1, 2);
+    PlaceFindBar();
     // The template's size is the smallest; the log takes extra height and width, the player
     // list extra height.
     ui->dialogLayout->setStretch(0, 1);
@@ -106,8 +62,8 @@ CAdminDlg::CAdminDlg(QWidget* parent)
 
     m_log->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_log, &QWidget::customContextMenuRequested, this, &CAdminDlg::ShowLogMenu);
-    m_log->installEventFilter(this);
-    connect(new QShortcut(QKeySequence::Find, this), &QShortcut::activated, m_findBar,
+    connect(m_statusLog, &CStatusLog::optionsChosen, this, &CAdminDlg::SetLogOptions);
+    connect(new QShortcut(QKeySequence::Find, this), &QShortcut::activated, m_statusLog->FindBar(),
             &CLogFindBar::Open);
 
     connect(m_connectButton, &QPushButton::clicked, this, &CAdminDlg::OnConnect);
@@ -130,20 +86,20 @@ CAdminDlg::CAdminDlg(QWidget* parent)
         m_commandEdit,
         stateDir.isEmpty() ? QString() : stateDir + '/' + QLatin1String(strings::HISTORY_FILE),
         [this] {
-            QStringList names;
-            if (m_pClient) {
-                m_pClient->roster->ForEach(
-                    [&names](const PlayerInfo& info) { names << QString::fromLatin1(info.name); });
-            }
-            return names;
+            return m_pClient ? PlayerNames(*m_pClient->roster) : std::vector<std::string>();
         });
     if (m_history->LoadedDamaged()) {
-        AppendLog(QString::fromLatin1(strings::HISTORY_DAMAGED), COLOUR_DARK_RED, true);
+        AppendLog(QString::fromUtf8(texts::HISTORY_DAMAGED), COLOUR_DARK_RED, true);
     }
-    SetUpReconnect();
+    m_reconnectCheck->setChecked(m_preferences.Bool(CPreferences::Key::Reconnect));
+    connect(m_reconnectCheck, &QCheckBox::toggled, this, [this](bool on) {
+        m_preferences.Set(CPreferences::Key::Reconnect, on);
+        if (!on && m_session->StopReconnecting()) {
+            EndReconnecting(texts::LOG_RECONNECT_STOPPED);
+        }
+    });
 
     LoadSettings();
-    LoadPreferences();
     m_userEdit->setFocus();
 }
 
@@ -164,6 +120,15 @@ void CAdminDlg::ApplyTemplateSizes() {
     m_portEdit->setFixedWidth(DialogUnitsToPixels(metrics, 27, 0).width());
     m_connectButton->setMinimumWidth(DialogUnitsToPixels(metrics, 61, 0).width());
     m_shutdownButton->setMinimumWidth(DialogUnitsToPixels(metrics, 80, 0).width());
+}
+
+// The find bar stands over the log, in the log's cell.
+void CAdminDlg::PlaceFindBar() {
+    ui->statusLayout->removeWidget(m_log);
+    auto* logColumn = new QVBoxLayout;
+    logColumn->addWidget(m_statusLog->FindBar());
+    logColumn->addWidget(m_log);
+    ui->statusLayout->addLayout(logColumn, 0, 0, 1, 2);
 }
 
 // The one table of the template's controls: id, the member that keeps the widget, the widget.
@@ -193,53 +158,71 @@ QWidget* CAdminDlg::GetDlgItem(int controlId) const {
     return found;
 }
 
+void CAdminDlg::AppendLog(const QString& text, COLORREF colour, bool lineBreak) {
+    m_statusLog->Append(text, colour, lineBreak);
+}
+
 void CAdminDlg::OnConnect() {
     const QString caption = m_connectButton->text();
     if (caption == QLatin1String(strings::CONNECT)) {
-        const QString host = m_hostEdit->text();
-        const int port = PortNumber(m_portEdit->text());
-        if (host.isEmpty() || port <= 0) {
-            AfxMessageBox(strings::INVALID_HOST_OR_PORT);
-            return;
-        }
-        const QString user = m_userEdit->text();
-        if (user.contains(QLatin1Char(LOGIN_SEPARATOR))) {
-            AfxMessageBox(strings::INVALID_NICKNAME);
-            return;
-        }
-        const QString password = m_passwordEdit->text();
-        if (!Sendable(user + password)) {
-            return;
-        }
-
-        m_pClient.reset();
-        m_pClient = std::make_unique<CAdminClient>();
-        const bool opened =
-            m_pClient->Connect(host.toUtf8().constData(), port, user.toLatin1().constData(),
-                               password.toLatin1().constData());
-        WatchLink();
-        if (!opened) {
-            AfxMessageBox(strings::CONNECT_FAILED);
-            return;
-        }
-        SessionStarting();
-        m_logFile.Start(host, port);
-        m_timers.SetTimer(TIMER_CONNECT_TIMEOUT, CONNECT_TIMEOUT_MS);
-        m_timers.SetTimer(TIMER_UI_REFRESH, UI_REFRESH_MS);
-        m_timers.SetTimer(TIMER_POLL, POLL_MS);
-        m_timers.SetTimer(TIMER_WATCHDOG, WATCHDOG_MS);
-        SetLoginFieldsEnabled(false);
-        m_connectButton->setText(strings::DISCONNECT);
-        AppendLog(strings::LOG_CONNECTING, COLOUR_BLUE, true);
+        StartSession(false);
     } else if (caption == QLatin1String(strings::DISCONNECT)) {
-        if (StopReconnecting(strings::LOG_RECONNECT_STOPPED)) {
+        if (m_session->StopReconnecting()) {
+            EndReconnecting(texts::LOG_RECONNECT_STOPPED);
             return;
         }
         // The next tick of any timer shows the end of the connection.
-        m_pClient->Disconnect();
-        m_pClient->reason = strings::REASON_CLIENT_DISCONNECTED;
-        m_bConnected = true;
+        m_session->Rule().EndByAdmin(*m_pClient, m_bConnected);
         FollowClient(false);
+    }
+}
+
+bool CAdminDlg::StartSession(bool reconnectAttempt) {
+    const LoginCheck check =
+        CheckLogin(m_hostEdit->text().toStdString(), m_portEdit->text().toStdString(),
+                   m_userEdit->text().toStdString(), m_passwordEdit->text().toStdString());
+    if (!check.login) {
+        ShowLoginProblem(check.problem);
+        return false;
+    }
+    const Login& login = *check.login;
+    m_pClient.reset();
+    m_pClient = std::make_unique<CAdminClient>();
+    const bool opened = m_pClient->Connect(login.host.c_str(), login.port, login.user.c_str(),
+                                           login.password.c_str());
+    m_session->WatchLink(*m_pClient);
+    FollowClient(false);
+    if (!opened) {
+        AfxMessageBox(texts::CONNECT_FAILED);
+        return false;
+    }
+    m_sessionFields = LoginFields();
+    m_pClient->onEvent = [this](const ClientEvent& event) { OnClientEvent(event); };
+    m_session->Started(reconnectAttempt);
+    m_statusLog->File().Start(QString::fromStdString(login.host), login.port);
+    SetLoginFieldsEnabled(false);
+    m_connectButton->setText(strings::DISCONNECT);
+    AppendLog(texts::LOG_CONNECTING, COLOUR_BLUE, true);
+    return true;
+}
+
+void CAdminDlg::ShowLoginProblem(const LoginProblem& problem) {
+    if (!problem.wireText.refused.empty()) {
+        AfxMessageBox(UnsendableBox(problem.wireText).toStdString());
+    } else {
+        AfxMessageBox(problem.text);
+    }
+}
+
+void CAdminDlg::OnClientEvent(const ClientEvent& event) {
+    m_session->Rule().Observe(event);
+    if (std::holds_alternative<event::Refused>(event.what)) {
+        FollowClient(false); // the link is no longer read: quiet it before the box opens
+    } else if (const auto* chat = std::get_if<event::Chat>(&event.what)) {
+        const QString& word = m_statusLog->Options().watchWord;
+        if (!word.isEmpty() && FromWire(chat->text).contains(word, Qt::CaseInsensitive)) {
+            AskForAttention();
+        }
     }
 }
 
@@ -250,13 +233,15 @@ void CAdminDlg::OnTimer(unsigned timerId) {
     // The client may open a modal box in here, and ticks run nested inside it: every step below
     // reads the client's state afresh.
     ++m_tickDepth;
-    m_pClient->OnTimer(timerId);
-    const bool idle = !m_pClient->loggedIn && !m_pClient->loginPending;
-    if (!m_bConnected && m_pClient->loggedIn) {
+    switch (m_session->Rule().Tick(*m_pClient, m_bConnected, timerId)) {
+    case CSessionRule::Step::Connected:
         ConnectedTransition();
-    } else if ((m_bConnected && idle) || m_pClient->reasonPending ||
-               (timerId == TIMER_CONNECT_TIMEOUT && idle)) {
+        break;
+    case CSessionRule::Step::Disconnected:
         DisconnectedTransition();
+        break;
+    case CSessionRule::Step::None:
+        break;
     }
     if (timerId == TIMER_UI_REFRESH) {
         Refresh();
@@ -266,7 +251,6 @@ void CAdminDlg::OnTimer(unsigned timerId) {
 }
 
 void CAdminDlg::ConnectedTransition() {
-    m_bConnected = true;
     m_commandEdit->setEnabled(true);
     m_sendButton->setEnabled(true);
     SetLoginFieldsEnabled(false);
@@ -274,18 +258,15 @@ void CAdminDlg::ConnectedTransition() {
     m_banButton->setEnabled(true);
     m_shutdownButton->setEnabled(true);
     m_commandEdit->setFocus();
-    AppendLog(strings::LOG_CONNECTED, COLOUR_BLUE, true);
-    m_reconnect.LoggedIn();
+    AppendLog(texts::LOG_CONNECTED, COLOUR_BLUE, true);
+    m_session->LoggedIn();
 }
 
 void CAdminDlg::DisconnectedTransition() {
     // What happened before the end stands above it: shown now, or, after a flood, the end
-    // waits behind it in the backlog so the window never stalls.
-    TakeLogEntries();
-    ShowLogBacklog();
-    const bool endWaits = m_logSkipped > 0 || !m_logBacklog.empty();
-    const bool wasConnected = m_bConnected;
-    m_pClient->reasonPending = false;
+    // waits behind it so the window never stalls.
+    m_statusLog->Queue(m_pClient->TakeLog());
+    m_statusLog->ShowWaiting();
     m_commandEdit->setEnabled(false);
     m_sendButton->setEnabled(false);
     SetLoginFieldsEnabled(true);
@@ -295,23 +276,65 @@ void CAdminDlg::DisconnectedTransition() {
     ui->playerAdminGroup->setTitle(QString::fromLatin1(strings::PLAYER_ADMIN));
     m_shutdownButton->setEnabled(false);
     m_connectButton->setText(strings::CONNECT);
-    if (endWaits) {
-        m_logBacklog.push_back({strings::LOG_DISCONNECTED + m_pClient->reason, COLOUR_RED});
+    if (m_statusLog->HasWaiting()) {
+        m_statusLog->Queue({{texts::LOG_DISCONNECTED + m_pClient->reason, COLOUR_RED}});
     } else {
-        AppendLog(strings::LOG_DISCONNECTED, COLOUR_RED, false);
+        AppendLog(texts::LOG_DISCONNECTED, COLOUR_RED, false);
         AppendLog(FromWire(m_pClient->reason), COLOUR_RED, true);
     }
-    m_bConnected = false;
-    m_timers.KillTimer(TIMER_CONNECT_TIMEOUT);
+    m_session->Timers().KillTimer(TIMER_CONNECT_TIMEOUT);
     AskForAttention();
-    SessionEnded(wasConnected);
+    SessionEnded();
+}
+
+// After "Disconnected: <reason>": wait and try again, when the rule and the admin want it.
+void CAdminDlg::SessionEnded() {
+    const auto wait = m_session->Ended(m_reconnectCheck->isChecked());
+    if (!wait) {
+        return;
+    }
+    SetLoginFieldsEnabled(false);
+    m_connectButton->setText(strings::DISCONNECT);
+    AppendLog(QString::fromLatin1(texts::LOG_RECONNECTING)
+                  .arg(std::llround(static_cast<double>(wait->count()) / 1000)),
+              COLOUR_BLUE, true);
+}
+
+void CAdminDlg::OnReconnectDue() {
+    m_session->ReconnectTimer()->stop(); // when called before the timer fired
+    if (m_tickDepth > 0) {
+        m_session->PutOffAttempt();
+        return;
+    }
+    if (LoginFields() != m_sessionFields) {
+        m_session->StopReconnecting();
+        EndReconnecting(texts::LOG_RECONNECT_FIELDS_CHANGED);
+        return;
+    }
+    if (!StartSession(true)) {
+        m_session->StopReconnecting();
+        EndReconnecting(nullptr); // the attempt could not start; its box said why
+    }
+}
+
+// The reconnecting is over: the window is idle again, with `line` in the log (none when null).
+void CAdminDlg::EndReconnecting(const char* line) {
+    m_connectButton->setText(strings::CONNECT);
+    SetLoginFieldsEnabled(true);
+    if (line) {
+        AppendLog(QString::fromLatin1(line), COLOUR_BLUE, true);
+    }
+}
+
+QStringList CAdminDlg::LoginFields() const {
+    return {m_hostEdit->text(), m_portEdit->text(), m_userEdit->text(), m_passwordEdit->text()};
 }
 
 // Empties the client's mailboxes into the log (as much as the tick's time budget allows), the
 // player list and the server list window.
 void CAdminDlg::Refresh() {
-    TakeLogEntries();
-    ShowLogBacklog();
+    m_statusLog->Queue(m_pClient->TakeLog());
+    m_statusLog->ShowWaiting();
     if (m_pClient->listDirty) {
         RedrawPlayerList();
     }
@@ -319,6 +342,10 @@ void CAdminDlg::Refresh() {
         m_pClient->listTextLength = 0;
         m_serverList->ShowEntries(wire::SplitListText(m_pClient->listText));
     }
+}
+
+void CAdminDlg::FollowClient(bool afterRefresh) {
+    m_session->Follow(*m_pClient, afterRefresh, m_statusLog->HasWaiting());
 }
 
 void CAdminDlg::RedrawPlayerList() {
@@ -341,8 +368,8 @@ void CAdminDlg::OnKick() {
     if (!m_bConnected || !player) {
         return;
     }
-    if (const int position = RosterPosition(*m_pClient->roster, *player); position != -1) {
-        m_pClient->Kick(position);
+    if (const std::optional<int> position = RosterPosition(*m_pClient->roster, *player)) {
+        m_pClient->Kick(*position);
     }
 }
 
@@ -359,8 +386,8 @@ void CAdminDlg::OnBan() {
     if (!AfxQuestionBox(question.toStdString()) || !m_bConnected) {
         return;
     }
-    if (const int position = RosterPosition(*m_pClient->roster, *player); position != -1) {
-        m_pClient->Ban(position);
+    if (const std::optional<int> position = RosterPosition(*m_pClient->roster, *player)) {
+        m_pClient->Ban(*position);
     }
 }
 
@@ -369,18 +396,16 @@ void CAdminDlg::OnSend() {
     if (!m_bConnected) {
         return;
     }
-    const QString line = m_commandEdit->text();
-    qsizetype start = 0;
-    while (start < line.size() && IsBlank(line[start])) {
-        ++start;
-    }
-    if (start < line.size()) {
-        if (!Sendable(line)) {
-            return; // the typed line stays for the admin to mend
+    const QString typed = m_commandEdit->text();
+    if (const std::optional<WireText> line = ConsoleLineForWire(typed.toStdString())) {
+        if (!line->Ok()) {
+            // The typed line stays for the admin to mend.
+            AfxMessageBox(line->refused.empty() ? line->Describe()
+                                                : UnsendableBox(*line).toStdString());
+            return;
         }
-        const QString command = line.mid(start);
-        m_pClient->SendCommand(command.toLatin1().constData());
-        if (const QString failure = m_history->Add(command); !failure.isEmpty()) {
+        m_pClient->SendCommand(line->latin1.c_str());
+        if (const QString failure = m_history->Add(FromWire(line->latin1)); !failure.isEmpty()) {
             AppendLog(failure, COLOUR_DARK_RED, true);
         }
     }
@@ -400,12 +425,38 @@ void CAdminDlg::OnSysCommand(unsigned commandId) {
     }
 }
 
+void CAdminDlg::SetLogOptions(const LogOptions& options) {
+    m_statusLog->SetOptions(options);
+    SaveLogOptions(m_preferences, options);
+}
+
+void CAdminDlg::ShowLogMenu(const QPoint& at) {
+    m_statusLog->ShowMenu(at, [this](QMenu& menu) {
+        menu.addAction(QString::fromUtf8(strings::MENU_PREFERENCES), this, [this] {
+            CPreferencesDlg preferences(m_statusLog->Options(), this);
+            if (preferences.exec() == QDialog::Accepted) {
+                SetLogOptions(preferences.Options());
+            }
+        });
+        menu.addAction(QString::fromLatin1(strings::ABOUT_MENU), this,
+                       [this] { OnSysCommand(IDM_ABOUTBOX); });
+    });
+}
+
 // Window managers own the system menu, so the About item lives in the background's menu.
 void CAdminDlg::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
     const QAction* about = menu.addAction(QString::fromLatin1(strings::ABOUT_MENU));
     if (menu.exec(event->globalPos()) == about) {
         OnSysCommand(IDM_ABOUTBOX);
+    }
+}
+
+// Only a window the admin is not looking at asks; the desktop marks it in the taskbar.
+void CAdminDlg::AskForAttention() {
+    if (!isActiveWindow()) {
+        ++m_attentionRequests;
+        QApplication::alert(this);
     }
 }
 
@@ -429,15 +480,41 @@ void CAdminDlg::OnDestroy() {
     }
     m_destroyed = true;
     if (m_bConnected) {
-        m_pClient->Disconnect();
-        m_pClient->reason = strings::REASON_CLIENT_DISCONNECTED;
+        m_session->Rule().EndByAdmin(*m_pClient, m_bConnected);
     }
     SaveSettings();
-    SavePreferences();
-    m_logFile.Flush();
-    DropLinkNotifier();
-    StopReconnecting(nullptr);
-    for (unsigned id : {TIMER_CONNECT_TIMEOUT, TIMER_UI_REFRESH, TIMER_POLL, TIMER_WATCHDOG}) {
-        m_timers.KillTimer(id);
+    m_preferences.Set(CPreferences::Key::Geometry, saveGeometry());
+    m_statusLog->File().Flush();
+    m_session->Stop();
+}
+
+// The login fields in vyr.ini: read once when the window opens, written once when it closes.
+// Beside them, the window's own preferences.
+void CAdminDlg::LoadSettings() {
+    const std::string path = SavedLoginPath();
+    const LoadedLogin loaded = LoadSavedLogin(path);
+    m_userEdit->setText(QString::fromStdString(loaded.login.user));
+    m_passwordEdit->setText(QString::fromStdString(loaded.login.password));
+    m_savePassCheck->setChecked(loaded.login.savePassword);
+    m_hostEdit->setText(QString::fromStdString(loaded.login.host));
+    m_portEdit->setText(QString::fromStdString(loaded.login.port));
+    if (loaded.passwordExposed) {
+        AppendLog(QString::fromStdString(ExposedPasswordWarning(path)), COLOUR_DARK_RED, true);
     }
+    m_statusLog->SetOptions(LoadLogOptions(m_preferences));
+    restoreGeometry(m_preferences.Bytes(CPreferences::Key::Geometry));
+    if (m_preferences.Unreadable()) {
+        AppendLog(QString::fromUtf8(strings::PREFERENCES_UNREADABLE).arg(m_preferences.FileName()),
+                  COLOUR_DARK_RED, true);
+    }
+}
+
+void CAdminDlg::SaveSettings() const {
+    SavedLogin login;
+    login.user = m_userEdit->text().toStdString();
+    login.password = m_passwordEdit->text().toStdString();
+    login.savePassword = m_savePassCheck->isChecked();
+    login.host = m_hostEdit->text().toStdString();
+    login.port = m_portEdit->text().toStdString();
+    SaveLogin(SavedLoginPath(), login);
 }

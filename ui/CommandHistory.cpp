@@ -1,39 +1,26 @@
 #include "ui/CommandHistory.h"
 
+#include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <utility>
 
-#include "res/Strings.h"
-#include "ui/HistoryFile.h"
-#include "ui/TabCompletion.h"
+#include "core/Completion.h"
+#include "core/CoreTexts.h"
 
-CCommandHistory::CCommandHistory(QLineEdit* edit, QString path,
-                                 std::function<QStringList()> playerNames)
-    : QObject(edit), edit(edit), path(std::move(path)), playerNames(std::move(playerNames)) {
-    if (!this->path.isEmpty()) {
-        LoadedHistory loaded = LoadHistory(this->path);
-        commands = std::move(loaded.commands);
-        damaged = loaded.damaged;
-    }
-    walked = commands.size();
+CCommandHistory::CCommandHistory(QLineEdit* edit, const QString& path,
+                                 std::function<std::vector<std::string>()> playerNames)
+    : QObject(edit), edit(edit), store(QFile::encodeName(path).toStdString()),
+      playerNames(std::move(playerNames)), walked(store.Commands().size()) {
     edit->installEventFilter(this);
 }
 
 QString CCommandHistory::Add(const QString& command) {
-    if (commands.isEmpty() || commands.last() != command) {
-        commands.push_back(command);
-        if (commands.size() > MAX_HISTORY) {
-            commands.removeFirst();
-        }
-    }
-    walked = commands.size();
+    const std::string failure = store.Add(command.toStdString());
+    walked = store.Commands().size();
     unsent.clear();
-    QString error;
-    if (path.isEmpty() || SaveHistory(path, commands, &error) || std::exchange(saveFailed, true)) {
-        return {};
-    }
-    return QString::fromLatin1(strings::HISTORY_NOT_SAVED).arg(error);
+    return failure.empty()
+               ? QString()
+               : QString::fromUtf8(texts::HISTORY_NOT_SAVED).arg(QString::fromStdString(failure));
 }
 
 bool CCommandHistory::eventFilter(QObject* watched, QEvent* event) {
@@ -60,15 +47,15 @@ bool CCommandHistory::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CCommandHistory::Walk(int step) {
-    const qsizetype next = walked + step;
-    if (next < 0 || next > commands.size()) {
+    const std::vector<std::string>& commands = store.Commands();
+    if ((step < 0 && walked == 0) || (step > 0 && walked >= commands.size())) {
         return;
     }
     if (walked == commands.size()) {
         unsent = edit->text();
     }
-    walked = next;
-    edit->setText(walked == commands.size() ? unsent : commands[walked]);
+    walked = step < 0 ? walked - 1 : walked + 1;
+    edit->setText(walked == commands.size() ? unsent : QString::fromStdString(commands[walked]));
 }
 
 bool CCommandHistory::Complete() {
@@ -78,19 +65,21 @@ bool CCommandHistory::Complete() {
         completionCursor = edit->cursorPosition();
         completionIndex = 0;
     }
-    const Completions found =
-        CompletionsAt(completionSource, completionCursor, commands, playerNames());
-    if (found.words.isEmpty()) {
+    const std::string line = completionSource.toStdString();
+    const std::size_t cursor =
+        static_cast<std::size_t>(completionSource.left(completionCursor).toUtf8().size());
+    const Completions found = CompletionsAt(line, cursor, store.Commands(), {}, playerNames());
+    if (found.words.empty()) {
         completedLine.clear();
         return false;
     }
     if (again) {
-        completionIndex = (completionIndex + 1) % static_cast<int>(found.words.size());
+        completionIndex = (completionIndex + 1) % found.words.size();
     }
-    const QString& word = found.words[completionIndex];
-    completedLine =
-        completionSource.left(found.wordStart) + word + completionSource.mid(completionCursor);
+    const QString before = QString::fromStdString(line.substr(0, found.wordStart));
+    const QString word = QString::fromStdString(found.words[completionIndex]);
+    completedLine = before + word + completionSource.mid(completionCursor);
     edit->setText(completedLine);
-    edit->setCursorPosition(static_cast<int>(found.wordStart + word.size()));
+    edit->setCursorPosition(static_cast<int>(before.size() + word.size()));
     return true;
 }

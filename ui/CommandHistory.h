@@ -1,26 +1,29 @@
 #pragma once
-// The command line's memory: Up and Down walk the commands sent before (the newest first, Down
-// past the newest gives back what was being typed), Tab completes the word before the cursor
-// and, pressed again, goes on to the next candidate. The history survives in a file.
+// The command line's keys: Up and Down walk the commands sent before (the newest first, Down past
+// the newest gives back what was being typed), Tab completes the word before the cursor and,
+// pressed again, goes on to the next candidate. The commands are kept by the core's store.
 
 #include <QObject>
 #include <QString>
-#include <QStringList>
 #include <functional>
+#include <string>
+#include <vector>
+
+#include "core/HistoryStore.h"
 
 class QLineEdit;
 
 class CCommandHistory : public QObject {
   public:
     // Takes Up, Down and Tab from `edit`; `path` empty keeps the history for this run only.
-    CCommandHistory(QLineEdit* edit, QString path, std::function<QStringList()> playerNames);
+    CCommandHistory(QLineEdit* edit, const QString& path,
+                    std::function<std::vector<std::string>()> playerNames);
 
-    // Records a sent command (once when sent twice in a row) and saves the history. Returns a
-    // line for the log the first time the file cannot be written, else an empty text.
+    // Records a sent command. Returns a line for the log the first time the file cannot be
+    // written, else an empty text.
     QString Add(const QString& command);
 
-    const QStringList& Commands() const { return commands; }
-    bool LoadedDamaged() const { return damaged; }
+    bool LoadedDamaged() const { return store.LoadedDamaged(); }
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -30,18 +33,15 @@ class CCommandHistory : public QObject {
     bool Complete();
 
     QLineEdit* edit;
-    QString path;
-    std::function<QStringList()> playerNames;
-    QStringList commands; // oldest first
-    bool damaged = false;
-    bool saveFailed = false;
+    CHistoryStore store;
+    std::function<std::vector<std::string>()> playerNames;
 
-    qsizetype walked; // index in `commands`; its size while not walking
-    QString unsent;   // what was typed before Up began the walk
+    std::size_t walked; // index in the store's commands; their count while not walking
+    QString unsent;     // what was typed before Up began the walk
 
     // The completion in progress: the line it was made from, and what it made of it.
     QString completionSource;
     qsizetype completionCursor = 0;
     QString completedLine;
-    int completionIndex = 0;
+    std::size_t completionIndex = 0;
 };

@@ -1,17 +1,26 @@
 #include "ui/LogExport.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QTextDocument>
+#include <cerrno>
+#include <cstring>
+
+#include "platform/WholeFile.h"
 
 QString SaveLog(const QTextDocument& log, const QString& path) {
     const QString suffix = QFileInfo(path).suffix().toLower();
     const bool html = suffix == QLatin1String("html") || suffix == QLatin1String("htm");
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return file.errorString();
+    if (!QFileInfo(path).dir().exists()) {
+        return QString::fromLocal8Bit(std::strerror(ENOENT)); // a folder is never made for it
     }
-    file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
-    file.write((html ? log.toHtml() : log.toPlainText()).toUtf8());
-    return file.commit() ? QString() : file.errorString();
+    const QByteArray text = (html ? log.toHtml() : log.toPlainText()).toUtf8();
+    // Written whole to a synced temporary file and renamed: a full disk leaves the old file.
+    if (ReplaceWholeFile(
+            QFile::encodeName(path).toStdString(),
+            std::string_view(text.constData(), static_cast<std::size_t>(text.size())))) {
+        return {};
+    }
+    return QString::fromLocal8Bit(std::strerror(errno));
 }

@@ -4,10 +4,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include "engine/PrintableText.h"
+#include "platform/WholeFile.h"
 #include "res/Strings.h"
 #include "ui/Preferences.h"
 
@@ -15,19 +14,16 @@ namespace {
 
 constexpr int FLUSH_MS = 1000;
 
-bool IsControl(char16_t c) {
-    return c < 0x20 || (c >= 0x7F && c <= 0x9F);
-}
-
 // The text as one file line: control characters written as escapes, so that server text
 // cannot start a line of its own.
 QByteArray FileText(const QString& text) {
-    if (std::none_of(text.begin(), text.end(), [](QChar c) { return IsControl(c.unicode()); })) {
+    if (std::none_of(text.begin(), text.end(),
+                     [](QChar c) { return IsControlCharacter(c.unicode()); })) {
         return text.toUtf8();
     }
     QString escaped;
     for (const QChar c : text) {
-        if (IsControl(c.unicode())) {
+        if (IsControlCharacter(c.unicode())) {
             escaped += QString::fromStdString(Printable(std::string(1, char(c.unicode()))));
         } else {
             escaped += c;
@@ -39,31 +35,6 @@ QByteArray FileText(const QString& text) {
 QString LogsFolder() {
     const QString state = StateDirectory();
     return state.isEmpty() ? QString() : state + QStringLiteral("/logs");
-}
-
-// Appends all of `bytes` to `path`, creating it 0600; errno tells why when it fails.
-bool AppendToFile(const QString& path, const QByteArray& bytes) {
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        return false;
-    }
-    qsizetype written = 0;
-    while (written < bytes.size()) {
-        const ssize_t n =
-            ::write(fd, bytes.constData() + written, static_cast<size_t>(bytes.size() - written));
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            const int error = n < 0 ? errno : ENOSPC;
-            ::close(fd);
-            errno = error;
-            return false;
-        }
-        written += n;
-    }
-    return ::close(fd) == 0;
 }
 
 } // namespace
@@ -141,7 +112,9 @@ void CLogFile::Flush() {
     const QString path = FilePath();
     if (!MakePrivateDirectory(m_folder)) {
         Fail(m_folder, QString::fromLocal8Bit(std::strerror(errno)));
-    } else if (!AppendToFile(path, bytes)) {
+    } else if (!AppendToFile(
+                   QFile::encodeName(path).toStdString(),
+                   std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())))) {
         Fail(path, QString::fromLocal8Bit(std::strerror(errno)));
     }
 }

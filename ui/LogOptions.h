@@ -1,9 +1,9 @@
 #pragma once
-// The status log's options, kept in the preferences file (never in vyr.ini).
+// The status log's options, kept in the preferences (never in vyr.ini).
 
 #include <QString>
 
-class QSettings;
+class CPreferences;
 
 struct LogOptions {
     bool showTimestamps = true;
@@ -12,6 +12,5 @@ struct LogOptions {
     QString watchWord = QStringLiteral("admin");
 };
 
-// What the file holds; a value that is missing or not understood reads as its default.
-LogOptions LoadLogOptions(const QSettings& preferences);
-void SaveLogOptions(QSettings& preferences, const LogOptions& options);
+LogOptions LoadLogOptions(const CPreferences& preferences);
+void SaveLogOptions(CPreferences& preferences, const LogOptions& options);

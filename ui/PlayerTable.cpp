@@ -25,18 +25,6 @@ QString Shown(const std::string& name) {
 
 } // namespace
 
-int RosterPosition(const CPlayerList& roster, const PlayerKey& key) {
-    int position = -1;
-    int index = 0;
-    roster.ForEach([&](const PlayerInfo& info) {
-        if (position == -1 && info.id == key.id && key.name == info.name) {
-            position = index;
-        }
-        ++index;
-    });
-    return position;
-}
-
 CPlayerTable::CPlayerTable(QWidget* parent) : QTreeWidget(parent) {
     setHeaderLabels({QString::fromLatin1(strings::COLUMN_NAME),
                      QString::fromLatin1(strings::COLUMN_ID),

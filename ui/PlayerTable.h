@@ -10,16 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "core/PlayerLookup.h"
+
 class CPlayerList;
-
-// A player as a row names it: id and name as the server sent them.
-struct PlayerKey {
-    std::uint8_t id = 0;
-    std::string name;
-};
-
-// The roster position of the first record with the key's id and name; -1 when there is none.
-int RosterPosition(const CPlayerList& roster, const PlayerKey& key);
 
 class CPlayerTable : public QTreeWidget {
     Q_OBJECT

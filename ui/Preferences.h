@@ -1,14 +1,42 @@
 #pragma once
-// The window's own preferences and state files, kept apart from vyr.ini (which holds exactly the
-// five login fields): $XDG_CONFIG_HOME/vyr/vyr-admin.conf for options, $XDG_STATE_HOME/vyr/ for
-// logs and histories. Folders are made 0700; what they hold may be private.
+// The window's own preferences, kept apart from vyr.ini (which holds exactly the five login
+// fields): $XDG_CONFIG_HOME/vyr/vyr-admin.conf, in INI form, 0600 in a 0700 folder. One typed
+// object over one file, with every key and its default in one table; a value that is missing or
+// not understood reads as its default. Logs and histories live under $XDG_STATE_HOME/vyr/.
 
 #include <QSettings>
 #include <QString>
-#include <memory>
+#include <QVariant>
 
-// The preferences, in INI form. A missing or corrupt file reads as defaults.
-std::unique_ptr<QSettings> OpenPreferences();
+class CPreferences {
+  public:
+    enum class Key {
+        Geometry,
+        Reconnect,
+        ShowTimestamps,
+        KeepLogFiles,
+        WatchWord,
+    };
+
+    // The file of the current $XDG_CONFIG_HOME.
+    CPreferences();
+    // A file of one's own (tests, benchmarks).
+    explicit CPreferences(const QString& path);
+
+    bool Bool(Key key) const;
+    QString Text(Key key) const;
+    QByteArray Bytes(Key key) const;
+    void Set(Key key, const QVariant& value);
+
+    // The file could not be read: the defaults are in use.
+    bool Unreadable() const { return settings.status() != QSettings::NoError; }
+    QString FileName() const { return settings.fileName(); }
+
+  private:
+    QVariant Value(Key key) const;
+
+    QSettings settings;
+};
 
 // $XDG_STATE_HOME/vyr (by default ~/.local/state/vyr), created 0700 when missing; empty when it
 // cannot be made.

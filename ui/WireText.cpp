@@ -2,17 +2,18 @@
 
 #include <QStringList>
 
+#include "engine/PrintableText.h"
+#include "res/Strings.h"
+
 QString FromWire(const std::string& text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-QString Unsendable(const QString& text) {
-    QStringList found;
-    for (const char32_t c : text.toUcs4()) {
-        const QString character = QString::fromUcs4(&c, 1);
-        if (c > 0xFF && !found.contains(character)) {
-            found << character;
-        }
+QString UnsendableBox(const WireText& text) {
+    QStringList names;
+    for (const char32_t c : text.refused) {
+        names << (IsControlCharacter(c) ? QString::fromStdString(CodePointName(c))
+                                        : QString::fromUcs4(&c, 1));
     }
-    return found.join(QLatin1Char(' '));
+    return QString::fromUtf8(strings::UNSENDABLE).arg(names.join(QLatin1Char(' ')));
 }

@@ -10,6 +10,7 @@ int main(int argc, char* argv[]) {
     }
     QApplication application(argc, argv);
     CAdminApp app;
-    app.InitInstance();
-    return 0;
+    // As on the platform the window comes from: a false start-up ends the program at once, the
+    // main window having run and closed inside it.
+    return app.InitInstance() ? QApplication::exec() : 0;
 }

@@ -19,6 +19,8 @@
 #include "tests/support/UdpPeer.h"
 #include "ui/AdminDlg.h"
 #include "ui/PlayerTable.h"
+#include "ui/SessionDriver.h"
+#include "ui/StatusLog.h"
 
 // What Shown() gives for a window that is not connected, whatever happened before.
 inline const QString kIdle = "Connect 1111 00000 0";

@@ -37,7 +37,7 @@ TEST_F(AdminDlgTest, ConnectThatCannotWorkShowsOneBoxAndChangesNothingElse) {
         EXPECT_EQ(Shown(), kIdle);
         EXPECT_EQ(Log(), "");
         for (unsigned id : {TIMER_CONNECT_TIMEOUT, TIMER_UI_REFRESH, TIMER_POLL, TIMER_WATCHDOG}) {
-            EXPECT_FALSE(Dlg().m_timers.IsRunning(id)) << "timer " << id;
+            EXPECT_FALSE(Dlg().m_session->Timers().IsRunning(id)) << "timer " << id;
         }
         ASSERT_EQ(Dlg().m_pClient != nullptr, c.clientMade);
         if (c.clientMade) {
@@ -67,7 +67,7 @@ TEST_F(AdminDlgTest, ConnectingConnectedAndDisconnectedEachOnItsTick) {
     EXPECT_EQ(Runs().at(3),
               std::make_pair(QString("Disconnected: Client disconnected."), QColor(153, 0, 0)));
     EXPECT_EQ(Shown(), kIdle);
-    EXPECT_FALSE(Dlg().m_timers.IsRunning(TIMER_CONNECT_TIMEOUT));
+    EXPECT_FALSE(Dlg().m_session->Timers().IsRunning(TIMER_CONNECT_TIMEOUT));
 }
 
 // A refused attempt is tested with reconnecting, whose attempts take the path of Connect.
@@ -90,7 +90,7 @@ TEST_F(AdminDlgTest, ARefusalBoxHeldOpenEndsTheAttemptOnceWithItsReason) {
         for (int i = 0; i < 12; ++i) {
             for (unsigned id :
                  {TIMER_CONNECT_TIMEOUT, TIMER_UI_REFRESH, TIMER_POLL, TIMER_WATCHDOG}) {
-                if (Dlg().m_timers.IsRunning(id)) { // as the running timers would tick
+                if (Dlg().m_session->Timers().IsRunning(id)) { // as the running timers would tick
                     Dlg().OnTimer(id);
                 }
             }
@@ -98,7 +98,7 @@ TEST_F(AdminDlgTest, ARefusalBoxHeldOpenEndsTheAttemptOnceWithItsReason) {
         shownInsideBox = Shown();
     };
     ServerSends(wire::EncodeRefused(4));
-    EXPECT_FALSE(Dlg().m_timers.IsRunning(TIMER_CONNECT_TIMEOUT));
+    EXPECT_FALSE(Dlg().m_session->Timers().IsRunning(TIMER_CONNECT_TIMEOUT));
     EXPECT_EQ(boxes.texts, std::vector<std::string>{"Invalid username or password."});
     EXPECT_EQ(shownInsideBox, kIdle);
     EXPECT_EQ(Log().toStdString(), "Connecting...\nDisconnected: Invalid username or password.\n");

@@ -57,7 +57,7 @@ TEST_F(LogFeaturesTest, EachLineStartsWithItsTimeInGreyAndTheOptionShowsOrHidesT
     Dlg().SetLogOptions(options);
     EXPECT_EQ(Dlg().m_log->toPlainText(), "Disconnected: Server shutdown.\ntwo\nlines\n");
     dlg.reset(); // remembered
-    EXPECT_FALSE(Dlg().m_options.showTimestamps);
+    EXPECT_FALSE(Dlg().m_statusLog->Options().showTimestamps);
     Dlg().AppendLog("Disconnected: Server shutdown.", COLOUR_RED, true);
     Dlg().AppendLog("two\nlines", COLOUR_BLUE, true);
     options.showTimestamps = true;
@@ -70,7 +70,7 @@ TEST_F(LogFeaturesTest, LinesGoToAPrivateFilePerServerAndDayOneLineEach) {
     ServerSends(wire::EncodeServerChat(0, 0, "fake\nConnected."));
     Dlg().OnConnect();
     Dlg().OnTimer(TIMER_POLL);
-    Dlg().m_logFile.Flush();
+    Dlg().m_statusLog->File().Flush();
     EXPECT_EQ(FileTexts(ReadFile(TodaysFile())),
               QStringList({"Connecting...", "Connected.", "Player #0: fake\\nConnected.",
                            "Disconnected: Client disconnected."}));
@@ -81,7 +81,7 @@ TEST_F(LogFeaturesTest, LinesGoToAPrivateFilePerServerAndDayOneLineEach) {
     options.keepLogFiles = false;
     Dlg().SetLogOptions(options);
     Dlg().AppendLog("not kept", COLOUR_BLACK, true);
-    Dlg().m_logFile.Flush();
+    Dlg().m_statusLog->File().Flush();
     EXPECT_EQ(FileTexts(ReadFile(TodaysFile())).size(), 4);
 }
 
@@ -102,9 +102,9 @@ TEST_F(LogFeaturesTest, AFailedWriteShowsOneLineAndPausesUntilTheNextConnection)
     ASSERT_TRUE(QDir().mkpath(stateDir.filePath("vyr/logs")));
     WriteFile(stateDir.filePath("vyr/logs/127.0.0.1_" + QString::number(server.Port())), "x");
     LogIn();
-    Dlg().m_logFile.Flush();
+    Dlg().m_statusLog->File().Flush();
     Dlg().AppendLog("more", COLOUR_BLACK, true);
-    Dlg().m_logFile.Flush();
+    Dlg().m_statusLog->File().Flush();
     EXPECT_EQ(Log().count("Log file not written"), 1) << Log().toStdString();
     EXPECT_EQ(Runs().at(2).second, QColor(102, 0, 0)) << Runs().at(2).first.toStdString();
 
@@ -112,7 +112,7 @@ TEST_F(LogFeaturesTest, AFailedWriteShowsOneLineAndPausesUntilTheNextConnection)
     Dlg().OnConnect();
     Dlg().OnTimer(TIMER_POLL);
     PressConnect();
-    Dlg().m_logFile.Flush();
+    Dlg().m_statusLog->File().Flush();
     EXPECT_EQ(FileTexts(ReadFile(TodaysFile())), QStringList({"Connecting..."}));
 }
 
@@ -123,8 +123,8 @@ TEST_F(LogFeaturesTest, ACorruptPreferencesFileGivesDefaultsAndSizeIsRemembered)
         garbage[i] = static_cast<char>((i * 7919) % 251);
     }
     WriteFile(configDir.filePath("vyr/vyr-admin.conf"), "[Log]\nShowTimestamps=maybe\n" + garbage);
-    EXPECT_TRUE(Dlg().m_options.showTimestamps);
-    EXPECT_TRUE(Dlg().m_options.keepLogFiles);
+    EXPECT_TRUE(Dlg().m_statusLog->Options().showTimestamps);
+    EXPECT_TRUE(Dlg().m_statusLog->Options().keepLogFiles);
     EXPECT_TRUE(Log().contains("could not be read; the defaults are used.")) << Log().toStdString();
 
     const QSize bigger = Dlg().minimumSize() + QSize(200, 150);
@@ -141,7 +141,7 @@ TEST_F(LogFeaturesTest, FindBarFindsWrapsHighlightsAndEscapeClosesOnlyIt) {
         Dlg().AppendLog(line, COLOUR_BLACK, true);
     }
     QTest::keySequence(&Dlg(), QKeySequence::Find);
-    CLogFindBar* bar = Dlg().m_findBar;
+    CLogFindBar* bar = Dlg().m_statusLog->FindBar();
     ASSERT_TRUE(bar->isVisible());
     QTest::keyClicks(bar->m_text, "beta");
     EXPECT_EQ(Dlg().m_log->extraSelections().size(), 2);
@@ -161,7 +161,7 @@ TEST_F(LogFeaturesTest, FindBarFindsWrapsHighlightsAndEscapeClosesOnlyIt) {
     EXPECT_TRUE(Dlg().isVisible());
     EXPECT_TRUE(Dlg().m_log->extraSelections().isEmpty());
 
-    Dlg().ClearLog();
+    Dlg().m_statusLog->Clear();
     EXPECT_EQ(Log(), "");
 }
 

@@ -67,15 +67,6 @@ TEST_P(PlayerTableTest, KickTakesTheSelectedPlayerAtTheClick) {
 
 INSTANTIATE_TEST_SUITE_P(Orders, PlayerTableTest, ::testing::ValuesIn(kKickCases));
 
-TEST_F(PlayerTableTest, DuplicateIdsMapByNameToTheFirstMatchingRecord) {
-    CPlayerList roster;
-    roster.Add(3, "Bob");
-    roster.Add(3, "Bo");
-    roster.Add(3, "Bo");
-    EXPECT_EQ(RosterPosition(roster, PlayerKey{3, "Bo"}), 1);
-    EXPECT_EQ(RosterPosition(roster, PlayerKey{3, "Al"}), -1);
-}
-
 TEST_F(PlayerTableTest, BanAsksNamingThePlayerAndNoKeepsIt) {
     LogIn({{9, 0, "Zed"}, {4, 0, "E\nve"}});
     CPlayerTable* table = Dlg().m_playerList;

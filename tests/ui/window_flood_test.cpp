@@ -81,8 +81,8 @@ TEST_F(RealTimeWindowTest, FloodOfEventsKeepsTheWindowResponsiveAndLosesNothingI
         << "the shutdown notice never arrived: the socket was still overflowing";
     // What still waits for the log is shown; the refresh tick stops once nothing waits. The bound
     // only keeps a broken window from hanging the test: a loaded machine shows the backlog slowly.
-    ASSERT_TRUE(RunEventLoopUntil([&] { return !Dlg().m_timers.IsRunning(TIMER_UI_REFRESH); },
-                                  kFloodTime * 3));
+    ASSERT_TRUE(RunEventLoopUntil(
+        [&] { return !Dlg().m_session->Timers().IsRunning(TIMER_UI_REFRESH); }, kFloodTime * 3));
     ASSERT_EQ(game.WaitForExit(), 0);
     ::close(linkFd);
     ASSERT_TRUE(atShutdown);

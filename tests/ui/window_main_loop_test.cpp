@@ -17,14 +17,14 @@ QSocketNotifier* LinkNotifier(CAdminDlg& dlg) {
 
 TEST_F(RealTimeWindowTest, DatagramsAreHandledOnArrivalWithoutAPollTick) {
     PressConnect();
-    Dlg().m_timers.KillTimer(TIMER_POLL);
+    Dlg().m_session->Timers().KillTimer(TIMER_POLL);
     server.Send(wire::EncodeWelcome({{3, 25, "Bob"}}));
     ASSERT_TRUE(
         RunEventLoopUntil([this] { return Dlg().m_playerList->topLevelItemCount() == 1; }, 5s));
     EXPECT_EQ(Shown(), "Disconnect+ 0000 11111 1");
     server.Send(wire::EncodePlayerJoin(9, "Eve"));
     EXPECT_TRUE(RunEventLoopUntil([this] { return Log().contains("Eve has joined"); }, 5s));
-    EXPECT_FALSE(Dlg().m_timers.IsRunning(TIMER_POLL));
+    EXPECT_FALSE(Dlg().m_session->Timers().IsRunning(TIMER_POLL));
 }
 
 TEST_F(RealTimeWindowTest, PollTickStillDrainsWhenNotificationsAreLost) {
@@ -39,7 +39,7 @@ TEST_F(RealTimeWindowTest, PollTickStillDrainsWhenNotificationsAreLost) {
 // from inside it, in the order it arrived.
 TEST_F(RealTimeWindowTest, DatagramArrivingWhileABoxIsOpenIsHandledInsideIt) {
     LogIn();
-    Dlg().m_timers.KillTimer(TIMER_POLL);
+    Dlg().m_session->Timers().KillTimer(TIMER_POLL);
     bool shownInsideTheBox = false;
     boxes.insideNextBox = [&] {
         server.Send(Chat("sent while the box is open"));
@@ -59,7 +59,7 @@ TEST_F(RealTimeWindowTest, DatagramArrivingWhileABoxIsOpenIsHandledInsideIt) {
 
 TEST_F(AdminDlgTest, RefreshTickRunsOnlyWhileSomethingWaits) {
     LogIn({{3, 25, "Bob"}});
-    const auto armed = [this] { return Dlg().m_timers.IsRunning(TIMER_UI_REFRESH); };
+    const auto armed = [this] { return Dlg().m_session->Timers().IsRunning(TIMER_UI_REFRESH); };
     EXPECT_FALSE(armed()) << "idle after the welcome was drawn";
     struct Case {
         const char* name;
@@ -73,7 +73,8 @@ TEST_F(AdminDlgTest, RefreshTickRunsOnlyWhileSomethingWaits) {
         SCOPED_TRACE(c.name);
         ServerSends(c.datagram);
         EXPECT_TRUE(armed());
-        EXPECT_EQ(Dlg().m_timers.PeriodOf(TIMER_UI_REFRESH), CWindowTimers::MIN_PERIOD_MS);
+        EXPECT_EQ(Dlg().m_session->Timers().PeriodOf(TIMER_UI_REFRESH),
+                  CWindowTimers::MIN_PERIOD_MS);
         Dlg().OnTimer(TIMER_UI_REFRESH);
         EXPECT_FALSE(armed());
     }

@@ -22,7 +22,7 @@ class ReconnectTest : public AdminDlgTest {
             Dlg().OnTimer(TIMER_WATCHDOG);
         }
     }
-    bool Waiting() { return Dlg().m_reconnectTimer->isActive(); }
+    bool Waiting() { return Dlg().m_session->ReconnectTimer()->isActive(); }
 };
 
 // Shown at its real size, on its own timers: run alone.
@@ -142,7 +142,7 @@ TEST_F(ReconnectTest, TheBoxIsOnByDefaultAndRemembered) {
     Dlg().m_reconnectCheck->setChecked(false);
     dlg.reset();
     EXPECT_FALSE(Dlg().m_reconnectCheck->isChecked());
-    EXPECT_FALSE(OpenPreferences()->value("reconnect", true).toBool());
+    EXPECT_FALSE(CPreferences().Bool(CPreferences::Key::Reconnect));
     dlg.reset();
     EXPECT_FALSE(ReadFile(IniPath()).contains("econnect"));
 }

@@ -1,11 +1,10 @@
 // The waits between reconnect attempts, and which endings start, continue or end reconnecting.
 #include <gtest/gtest.h>
 
-#include "ui/ReconnectPolicy.h"
+#include "core/ReconnectPolicy.h"
 
 namespace {
 
-using Ending = CReconnectPolicy::Ending;
 
 // Steps: 'S' a logged-in session lost to silence, 's' an attempt timed out, 'R' a refusal,
 // 'L' a login, 'X' Stop. Each ending gives its wait in ms, or -1 for none.
@@ -18,7 +17,7 @@ std::vector<long long> WaitsOf(const char* steps, double random) {
             continue;
         }
         const auto wait =
-            policy.Ended(*step == 'R' ? Ending::Refused : Ending::Silence, *step == 'S');
+            policy.Ended(*step == 'R' ? SessionEnding::Refused : SessionEnding::TimedOut, *step == 'S');
         waits.push_back(wait ? wait->count() : -1);
     }
     return waits;

@@ -1,4 +1,4 @@
-#include "ui/ReconnectPolicy.h"
+#include "core/ReconnectPolicy.h"
 
 #include <algorithm>
 #include <random>
@@ -17,15 +17,11 @@ CReconnectPolicy::CReconnectPolicy(Random random) : random(std::move(random)) {}
 
 void CReconnectPolicy::LoggedIn() {
     attempts = 0;
-    shutdownConfirmed = false;
 }
 
-void CReconnectPolicy::ShutdownConfirmed() {
-    shutdownConfirmed = true;
-}
-
-std::optional<std::chrono::milliseconds> CReconnectPolicy::Ended(Ending ending, bool wasLoggedIn) {
-    if (ending != Ending::Silence || shutdownConfirmed || !(wasLoggedIn || reconnecting)) {
+std::optional<std::chrono::milliseconds> CReconnectPolicy::Ended(SessionEnding ending,
+                                                                 bool wasLoggedIn) {
+    if (ending != SessionEnding::TimedOut || !(wasLoggedIn || reconnecting)) {
         Stop();
         return std::nullopt;
     }
@@ -40,7 +36,6 @@ std::optional<std::chrono::milliseconds> CReconnectPolicy::Ended(Ending ending, 
 void CReconnectPolicy::Stop() {
     attempts = 0;
     reconnecting = false;
-    shutdownConfirmed = false;
 }
 
 double ProcessRandom() {

@@ -1,9 +1,8 @@
-#include "cli/PlayerTarget.h"
+#include "core/PlayerLookup.h"
 
 #include <charconv>
-#include <vector>
 
-#include "core/Latin1Text.h"
+#include "core/WireText.h"
 #include "engine/PlayerList.h"
 
 namespace {
@@ -38,7 +37,7 @@ PlayerTarget FindPlayer(const CPlayerList& roster, std::string_view target) {
         }
         return result;
     }
-    const std::string name = ConsoleLineFromUtf8(target, MAX_NAME).latin1;
+    const std::string name = TextForWire(target, MAX_NAME).latin1;
     std::vector<int> matches;
     for (int i = 0; i < roster.GetCount() && !name.empty(); ++i) {
         if (roster.NameByPosition(i) == name) {
@@ -59,4 +58,22 @@ PlayerTarget FindPlayer(const CPlayerList& roster, std::string_view target) {
         result.problem += "): name one by its #id";
     }
     return result;
+}
+
+std::optional<int> RosterPosition(const CPlayerList& roster, const PlayerKey& key) {
+    std::optional<int> position;
+    int index = 0;
+    roster.ForEach([&](const PlayerInfo& info) {
+        if (!position && info.id == key.id && key.name == info.name) {
+            position = index;
+        }
+        ++index;
+    });
+    return position;
+}
+
+std::vector<std::string> PlayerNames(const CPlayerList& roster) {
+    std::vector<std::string> names;
+    roster.ForEach([&names](const PlayerInfo& info) { names.push_back(Latin1ToUtf8(info.name)); });
+    return names;
 }
