@@ -13,7 +13,6 @@ class DeadlineTimers {
     // Arms `id` to tick every `periodMs`, the first tick one period from `now`; re-arming restarts.
     void Set(unsigned id, int periodMs, Clock::time_point now);
     void Kill(unsigned id) { timers.erase(id); }
-    bool IsRunning(unsigned id) const { return timers.count(id) != 0; }
     // Milliseconds until the earliest tick (0 when one is due), -1 when no timer runs.
     int MsUntilNext(Clock::time_point now) const;
     // The ids due at `now`, in id order, each re-armed for its next period.

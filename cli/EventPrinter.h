@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "engine/ClientEvent.h"
-#include "engine/LogColours.h"
+#include "engine/LogEntry.h"
 
 class CPlayerList;
 

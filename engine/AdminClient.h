@@ -10,7 +10,7 @@
 
 #include "engine/AdminSocket.h"
 #include "engine/ClientEvent.h"
-#include "engine/LogColours.h"
+#include "engine/LogEntry.h"
 #include "engine/PlayerList.h"
 #include "engine/Protocol.h"
 

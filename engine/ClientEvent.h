@@ -10,7 +10,7 @@
 #include <variant>
 #include <vector>
 
-#include "engine/LogColours.h"
+#include "engine/LogEntry.h"
 #include "engine/Protocol.h"
 
 namespace event {

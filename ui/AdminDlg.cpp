@@ -173,7 +173,7 @@ void CAdminDlg::OnConnect() {
         }
         // The next tick of any timer shows the end of the connection.
         m_session->Rule().EndByAdmin(*m_pClient, m_bConnected);
-        FollowClient(false);
+        ArmWaits(CSessionDriver::Step::Other);
     }
 }
 
@@ -191,7 +191,7 @@ bool CAdminDlg::StartSession(bool reconnectAttempt) {
     const bool opened = m_pClient->Connect(login.host.c_str(), login.port, login.user.c_str(),
                                            login.password.c_str());
     m_session->WatchLink(*m_pClient);
-    FollowClient(false);
+    ArmWaits(CSessionDriver::Step::Other);
     if (!opened) {
         AfxMessageBox(texts::CONNECT_FAILED);
         return false;
@@ -217,7 +217,8 @@ void CAdminDlg::ShowLoginProblem(const LoginProblem& problem) {
 void CAdminDlg::OnClientEvent(const ClientEvent& event) {
     m_session->Rule().Observe(event);
     if (std::holds_alternative<event::Refused>(event.what)) {
-        FollowClient(false); // the link is no longer read: quiet it before the box opens
+        ArmWaits(CSessionDriver::Step::Other); // the link is no longer read: quiet it before the
+                                               // box opens
     } else if (const auto* chat = std::get_if<event::Chat>(&event.what)) {
         const QString& word = m_statusLog->Options().watchWord;
         if (!word.isEmpty() && FromWire(chat->text).contains(word, Qt::CaseInsensitive)) {
@@ -246,7 +247,8 @@ void CAdminDlg::OnTimer(unsigned timerId) {
     if (timerId == TIMER_UI_REFRESH) {
         Refresh();
     }
-    FollowClient(timerId == TIMER_UI_REFRESH);
+    ArmWaits(timerId == TIMER_UI_REFRESH ? CSessionDriver::Step::RefreshTick
+                                         : CSessionDriver::Step::Other);
     --m_tickDepth;
 }
 
@@ -344,8 +346,8 @@ void CAdminDlg::Refresh() {
     }
 }
 
-void CAdminDlg::FollowClient(bool afterRefresh) {
-    m_session->Follow(*m_pClient, afterRefresh, m_statusLog->HasWaiting());
+void CAdminDlg::ArmWaits(CSessionDriver::Step after) {
+    m_session->ArmWaits(*m_pClient, after, m_statusLog->HasWaiting());
 }
 
 void CAdminDlg::RedrawPlayerList() {

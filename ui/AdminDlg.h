@@ -12,6 +12,7 @@
 #include "engine/AdminClient.h"
 #include "ui/LogOptions.h"
 #include "ui/Preferences.h"
+#include "ui/SessionDriver.h"
 
 class QCheckBox;
 class QLineEdit;
@@ -20,7 +21,6 @@ class QPushButton;
 class CCommandHistory;
 class CPlayerTable;
 class CServerListWindow;
-class CSessionDriver;
 class CStatusLog;
 struct LoginProblem;
 
@@ -101,7 +101,7 @@ class CAdminDlg : public QDialog {
     void SessionEnded();
     void EndReconnecting(const char* line);
     void Refresh();
-    void FollowClient(bool afterRefresh);
+    void ArmWaits(CSessionDriver::Step after);
     void RedrawPlayerList();
     void SetLoginFieldsEnabled(bool enabled);
     void ShowLogMenu(const QPoint& at);

@@ -51,7 +51,7 @@ void CSessionDriver::Started(bool reconnectAttempt) {
     timers.SetTimer(TIMER_WATCHDOG, WATCHDOG_MS);
 }
 
-void CSessionDriver::Follow(const CAdminClient& client, bool afterRefresh, bool logWaiting) {
+void CSessionDriver::ArmWaits(const CAdminClient& client, Step after, bool logWaiting) {
     if (linkNotifier) {
         linkNotifier->setEnabled(client.link->isOpen &&
                                  client.link->socketHandle == linkNotifier->socket() &&
@@ -61,7 +61,7 @@ void CSessionDriver::Follow(const CAdminClient& client, bool afterRefresh, bool 
         client.logPending || client.listDirty || client.listTextLength > 0 || logWaiting;
     if (!waiting) {
         timers.KillTimer(TIMER_UI_REFRESH);
-    } else if (afterRefresh || !timers.IsRunning(TIMER_UI_REFRESH)) {
+    } else if (after == Step::RefreshTick || !timers.IsRunning(TIMER_UI_REFRESH)) {
         timers.SetTimer(TIMER_UI_REFRESH, UI_REFRESH_MS);
     }
 }

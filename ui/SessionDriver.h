@@ -34,10 +34,13 @@ class CSessionDriver : public QObject {
     // by the admin ends any reconnecting.
     void Started(bool reconnectAttempt);
     void LoggedIn() { reconnect.LoggedIn(); }
+    // Which step of the window the client has just been through.
+    enum class Step { Other, RefreshTick };
     // After every step of the client: the notifier listens only while the client reads the link
     // (readiness the client would not consume would wake the loop without end), and the refresh
-    // tick runs only while the client's mailboxes or the log's backlog hold something.
-    void Follow(const CAdminClient& client, bool afterRefresh, bool logWaiting);
+    // tick runs only while the client's mailboxes or the log's backlog hold something; a refresh
+    // tick that leaves something restarts itself.
+    void ArmWaits(const CAdminClient& client, Step after, bool logWaiting);
     // The session ended: the wait before the next attempt starts, when the rule's ending calls
     // for one and `allowed`; nothing otherwise.
     std::optional<std::chrono::milliseconds> Ended(bool allowed);

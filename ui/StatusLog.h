@@ -9,7 +9,7 @@
 #include <functional>
 #include <vector>
 
-#include "engine/LogColours.h"
+#include "engine/LogEntry.h"
 #include "ui/LineClock.h"
 #include "ui/LogFile.h"
 #include "ui/LogOptions.h"

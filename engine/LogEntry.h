@@ -1,5 +1,5 @@
 #pragma once
-// The status log's colours and the entry the client queues for it.
+// One text for the status log and its colour (0x00BBGGRR), and the six colours the log uses.
 
 #include <cstdint>
 #include <string>
