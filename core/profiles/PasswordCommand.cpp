@@ -169,19 +169,25 @@ struct Output {
     }
 };
 
-// Reads what `fd` has now; false at its end (or on an error), when it should be closed.
+// Reads what `fd` has now, at most two pipe buffers' worth, so that a command that never stops
+// writing cannot keep the loop from its time limit. False at the end (or on an error), when it
+// should be closed.
 template <typename Take> bool ReadAvailable(int fd, Take take) {
     char buffer[16384];
-    for (;;) {
+    bool open = true;
+    for (int round = 0; open && round < 8; ++round) {
         const ssize_t n = ::read(fd, buffer, sizeof buffer);
         if (n > 0) {
             take(buffer, static_cast<std::size_t>(n));
             continue;
         }
-        const bool open = n < 0 && (errno == EAGAIN || errno == EINTR);
-        ::explicit_bzero(buffer, sizeof buffer); // later lines may be secrets too
-        return open;
+        if (n < 0 && errno == EAGAIN) {
+            break;
+        }
+        open = n < 0 && errno == EINTR;
     }
+    ::explicit_bzero(buffer, sizeof buffer); // later lines may be secrets too
+    return open;
 }
 
 std::string ExitProblem(int status) {
