@@ -20,7 +20,6 @@ struct ServerProfile {
     std::string automationFile;  // absolute path, or empty for none
 
     bool operator==(const ServerProfile& other) const;
-    bool operator!=(const ServerProfile& other) const { return !(*this == other); }
 };
 
 // The longest profile name; it also names a systemd unit, whose names are short.
