@@ -95,6 +95,14 @@ grep -h '_median' "$out/startup-xvfb.txt" | sed 's/^/xvfb      /'
 echo "== memory over 1,000,000 log lines"
 "$bin/bench_window_memory" 2>&1 | quiet_qt | tee "$out/memory.txt"
 
+echo "== saved servers: servers.toml, a password command, a keyring of its own"
+cmake --build --preset bench -j 2 --target bench_profiles >>"$out/build.log" 2>&1 ||
+    { cat "$out/build.log"; exit 1; }
+tests/core/profiles/keyring-session.sh unlocked "$bin/bench_profiles" \
+    --benchmark_repetitions="$repetitions" --benchmark_report_aggregates_only=true \
+    --benchmark_out="$out/profiles.json" --benchmark_out_format=json 2>/dev/null |
+    tee "$out/profiles.txt" | grep -E '^BM_' | grep -v -E '_(mean|stddev|cv) '
+
 echo
 echo "== summary: medians of $repetitions repetitions (time, then CPU time)"
 if [ "$repetitions" -gt 1 ]; then
