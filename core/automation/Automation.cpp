@@ -7,6 +7,7 @@
 #include <re2/re2.h>
 
 #include "core/Latin1Text.h"
+#include "core/automation/PatternSet.h"
 #include "engine/ClientEvent.h"
 #include "engine/PrintableText.h"
 #include "engine/Protocol.h"
@@ -115,6 +116,8 @@ const char* AutomationOutputTypeName(AutomationOutputType type) {
 
 CAutomation::CAutomation(Clock clock) : clock(std::move(clock)) {}
 
+CAutomation::~CAutomation() = default;
+
 std::optional<RulesFileError> CAutomation::Load(const std::string& rulesPath) {
     path = rulesPath;
     return Reload();
@@ -160,6 +163,8 @@ void CAutomation::Install(AutomationRules rules) {
     }
     schedules = std::move(newSchedules);
     triggers = std::move(newTriggers);
+    Group(chatTriggers, TriggerEvent::Chat);
+    Group(joinTriggers, TriggerEvent::Join);
     dryRun = rules.settings.dryRun;
     cap.SetLimit(rules.settings.actionsPerMinute);
     ArmSchedules(clock());
@@ -226,18 +231,8 @@ void CAutomation::OnChat(std::uint8_t id, std::string_view name, std::uint8_t ki
     }
     const unsigned bit = KindBit(kind);
     const Subject who{bit != CHAT_SERVER, id, bit != CHAT_SERVER ? name : std::string_view()};
-    for (TriggerSlot& slot : triggers) {
-        if (!slot.enabled || slot.rule.event != TriggerEvent::Chat ||
-            (slot.rule.kinds & bit) == 0) {
-            continue;
-        }
-        if (const std::optional<std::string_view> match = Match(slot.rule, text)) {
-            Fire(slot, now, who, *match);
-            if (cap.Paused()) {
-                return;
-            }
-        }
-    }
+    Dispatch(chatTriggers, text, who, now,
+             [bit](const TriggerRule& rule) { return (rule.kinds & bit) != 0; });
 }
 
 void CAutomation::OnJoin(std::uint8_t id, std::string_view name) {
@@ -245,12 +240,37 @@ void CAutomation::OnJoin(std::uint8_t id, std::string_view name) {
     if (!CanAct(now)) {
         return;
     }
-    const Subject who{true, id, name};
-    for (TriggerSlot& slot : triggers) {
-        if (!slot.enabled || slot.rule.event != TriggerEvent::Join) {
+    Dispatch(joinTriggers, name, Subject{true, id, name}, now,
+             [](const TriggerRule&) { return true; });
+}
+
+void CAutomation::Group(TriggerGroup& group, TriggerEvent event) {
+    group.triggers.clear();
+    std::vector<const re2::RE2*> patterns;
+    for (std::size_t i = 0; i < triggers.size(); ++i) {
+        if (triggers[i].rule.event == event) {
+            group.triggers.push_back(i);
+            patterns.push_back(triggers[i].rule.pattern.get());
+        }
+    }
+    group.patterns = std::make_unique<CPatternSet>(patterns);
+}
+
+// Fires, in file order, every enabled trigger of the group that `wanted` takes and whose pattern
+// matches `text`, until the cap pauses them.
+template <typename Event>
+void CAutomation::Dispatch(const TriggerGroup& group, std::string_view text, const Subject& who,
+                           WallTime now, Event wanted) {
+    if (!group.patterns) {
+        return; // no rules yet
+    }
+    group.patterns->Candidates(text, candidates);
+    for (const int candidate : candidates) {
+        TriggerSlot& slot = triggers[group.triggers[static_cast<std::size_t>(candidate)]];
+        if (!slot.enabled || !wanted(slot.rule)) {
             continue;
         }
-        if (const std::optional<std::string_view> match = Match(slot.rule, name)) {
+        if (const std::optional<std::string_view> match = Match(slot.rule, text)) {
             Fire(slot, now, who, *match);
             if (cap.Paused()) {
                 return;

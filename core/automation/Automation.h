@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,6 +19,7 @@
 #include "core/automation/RulesFile.h"
 #include "core/automation/ScheduleTimer.h"
 
+class CPatternSet;
 struct ClientEvent;
 
 // One row of the window's rule table.
@@ -35,6 +37,9 @@ class CAutomation {
   public:
     using Clock = std::function<WallTime()>;
     explicit CAutomation(Clock clock = std::chrono::system_clock::now);
+    ~CAutomation();
+    CAutomation(const CAutomation&) = delete;
+    CAutomation& operator=(const CAutomation&) = delete;
 
     // Puts the file's rules in force, with its dry-run setting and cap. On any problem the rules
     // in force stay as they are and the error is returned. Reload reads the last path given.
@@ -86,6 +91,16 @@ class CAutomation {
         std::string_view name;
     };
 
+    // The triggers for one kind of event, with their patterns in one set.
+    struct TriggerGroup {
+        std::vector<std::size_t> triggers; // indexes into `triggers`, in file order
+        std::unique_ptr<CPatternSet> patterns;
+    };
+    void Group(TriggerGroup& group, TriggerEvent event);
+    template <typename Event>
+    void Dispatch(const TriggerGroup& group, std::string_view text, const Subject& who,
+                  WallTime now, Event wanted);
+
     bool CanAct(WallTime now);
     void UpdateCap(WallTime now);
     void Fire(TriggerSlot& slot, WallTime now, const Subject& who, std::string_view match);
@@ -102,6 +117,9 @@ class CAutomation {
     std::string path;
     std::vector<ScheduleSlot> schedules;
     std::vector<TriggerSlot> triggers;
+    TriggerGroup chatTriggers;
+    TriggerGroup joinTriggers;
+    std::vector<int> candidates; // kept between lines to save the allocation
     bool enabled = true;
     bool dryRun = false;
     bool inSession = false;

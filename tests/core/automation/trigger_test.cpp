@@ -230,6 +230,10 @@ TEST_F(TriggerTest, PathologicalPatternsStayLinearOnLongLines) {
 }
 
 TEST_F(TriggerTest, SwitchesSessionsAndReloadsDecideWhatRuns) {
+    automation.SessionStarted();
+    EXPECT_THAT(Chat(1, "Bob", 0, "x"), IsEmpty()); // no rules yet
+    automation.OnJoin(1, "Bob");
+    automation.SessionEnded();
     Use("[[trigger]]\nname = 'a'\npattern = 'x'\naction = 'kick'\ncooldown_seconds = 0\n"
         "[[trigger]]\nname = 'b'\nenabled = false\npattern = 'x'\naction = 'note'\nnote = 'x'\n"
         "cooldown_seconds = 0\n");
