@@ -24,6 +24,7 @@ class AutomationTest : public ::testing::Test {
     void SetUp() override {
         setenv("TZ", "CET-1CEST,M3.5.0,M10.5.0/3", 1);
         tzset();
+        now = Local(2024, 6, 1, 12, 0); // only now that the zone is set
     }
 
     // A local time that exists once.
@@ -88,6 +89,6 @@ class AutomationTest : public ::testing::Test {
         return logs;
     }
 
-    WallTime now = Local(2024, 6, 1, 12, 0);
+    WallTime now;
     CAutomation automation{[this] { return now; }};
 };
