@@ -201,7 +201,15 @@ void CAutomation::SessionStarted() {
     for (TriggerSlot& slot : triggers) {
         slot.players.clear();
     }
-    ArmSchedules(clock());
+    // Schedules keep their beat across a reconnect; only one left behind (no ticks while
+    // disconnected) starts again from now rather than running late.
+    const WallTime now = clock();
+    for (ScheduleSlot& slot : schedules) {
+        const std::optional<WallTime> next = slot.timer.Next();
+        if (!next || *next < now) {
+            slot.timer.Arm(now);
+        }
+    }
 }
 
 void CAutomation::SessionEnded() {

@@ -1,7 +1,8 @@
 #pragma once
 // Automation: scheduled announcements and chat triggers for one server, the same in the window
-// and in vyr-cli. The front end feeds in what happens (session, chat, joins, player count, a
-// tick at least once a second) and carries out what comes out of TakeOutput.
+// and in vyr-cli. The front end feeds in what happens (session, chat, joins, player count, and
+// a tick at least once a second, connected or not) and carries out what comes out of
+// TakeOutput.
 
 #include <chrono>
 #include <cstdint>

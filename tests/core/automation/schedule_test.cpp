@@ -72,6 +72,13 @@ TEST_F(ScheduleTest, ARepeatRunsOnlyWhileEnoughPlayersAreOn) {
     ASSERT_EQ(seen.size(), 48u);
     EXPECT_EQ(seen.front().at, Local(2024, 6, 1, 12, 30));
     EXPECT_EQ(seen.front().out.text, "5 on");
+    // A reconnect keeps the beat.
+    automation.SessionEnded();
+    EXPECT_TRUE(RunUntil(now + minutes(10)).empty());
+    automation.SessionStarted();
+    seen = RunUntil(now + minutes(30));
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].at, Local(2024, 6, 2, 12, 30));
     automation.SetPlayerCount(3);
     EXPECT_TRUE(RunUntil(now + hours(2)).empty());
 }
