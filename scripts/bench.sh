@@ -64,6 +64,10 @@ gbench() { # name, binary, extra arguments...
 
 gbench engine "$bin/bench_engine"
 gbench window "$bin/bench_window"
+# Automation: trigger matching per chat line, RE2 on pathological patterns, a chat flood.
+cmake --build --preset bench -j 2 --target bench_automation >>"$out/build.log" 2>&1
+gbench automation "$bin/bench_automation"
+grep -h '_median' "$out/automation.txt" || true
 
 echo "== loopback: receive buffers as the link asks for them (privileged: past rmem_max)"
 "$bin/bench_loopback" --seconds "$trial_seconds" | tee "$out/loopback.txt" | grep -v '^  '
