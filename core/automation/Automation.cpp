@@ -6,7 +6,7 @@
 
 #include <re2/re2.h>
 
-#include "core/Latin1Text.h"
+#include "core/WireText.h"
 #include "core/automation/PatternSet.h"
 #include "engine/ClientEvent.h"
 #include "engine/PrintableText.h"
@@ -224,10 +224,11 @@ void CAutomation::SetPlayerCount(int count) {
 }
 
 void CAutomation::OnEvent(const ClientEvent& event) {
-    if (event.type == EventType::Join) {
-        OnJoin(event.id, event.name);
-    } else if (event.type == EventType::Chat) {
-        OnChat(event.id, event.name, static_cast<std::uint8_t>(event.code), event.message);
+    if (const auto* joined = std::get_if<event::PlayerJoined>(&event.what)) {
+        OnJoin(joined->player.id, joined->player.name);
+    } else if (const auto* chat = std::get_if<event::Chat>(&event.what)) {
+        const event::Player sender = chat->sender.value_or(event::Player{});
+        OnChat(sender.id, sender.name, chat->kind, chat->text);
     }
 }
 

@@ -3,7 +3,7 @@
 #include <array>
 #include <utility>
 
-#include "core/Latin1Text.h"
+#include "core/WireText.h"
 #include "engine/PrintableText.h"
 
 namespace {
@@ -139,9 +139,9 @@ std::optional<CMessageTemplate> CMessageTemplate::Parse(std::string_view utf8, U
         error = "the line is empty";
         return std::nullopt;
     }
-    const ConsoleLine fixed = ConsoleLineFromUtf8(fixedText, MAX_SERVER_LINE);
-    if (!fixed.problem.empty()) {
-        error = fixed.problem;
+    const WireText fixed = TextForWire(fixedText, MAX_SERVER_LINE);
+    if (!fixed.Ok()) {
+        error = fixed.Describe();
         return std::nullopt;
     }
     if (!result.pieces.front().literal.empty() && result.pieces.front().literal[0] == '/') {
@@ -168,9 +168,9 @@ CMessageTemplate::Expanded CMessageTemplate::Expand(const TemplateValues& values
     if (use == Use::Display) {
         return out;
     }
-    const ConsoleLine line = ConsoleLineFromUtf8(raw, MAX_SERVER_LINE);
-    if (!line.problem.empty()) {
-        out.problem = line.problem;
+    const WireText line = TextForWire(raw, MAX_SERVER_LINE);
+    if (!line.Ok()) {
+        out.problem = line.Describe();
     } else if (line.latin1.empty()) {
         out.problem = "the line is empty";
     } else if (line.latin1[0] == '/') {

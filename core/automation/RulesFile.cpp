@@ -10,7 +10,7 @@
 #include <re2/re2.h>
 #include <toml++/toml.h>
 
-#include "core/Latin1Text.h"
+#include "core/WireText.h"
 #include "platform/ConfigPath.h"
 #include "platform/WholeFile.h"
 
@@ -357,9 +357,9 @@ std::shared_ptr<const re2::RE2> Pattern(const toml::table& table, bool caseSensi
     const std::string& text = *TextValue(table, "pattern");
     const toml::node& node = *table.get("pattern");
     // Server text is Latin-1, so the pattern is too: matched as it arrives, never converted.
-    const ConsoleLine latin1 = ConsoleLineFromUtf8(text, MAX_PATTERN);
-    if (!latin1.problem.empty()) {
-        Fail(node, "`pattern`: " + latin1.problem);
+    const WireText latin1 = TextForWire(text, MAX_PATTERN);
+    if (!latin1.Ok()) {
+        Fail(node, "`pattern`: " + latin1.Describe("the pattern"));
     }
     re2::RE2::Options options;
     options.set_encoding(re2::RE2::Options::EncodingLatin1);

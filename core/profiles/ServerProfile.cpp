@@ -2,7 +2,7 @@
 
 #include <glib.h>
 
-#include "core/Latin1Text.h"
+#include "core/WireText.h"
 
 namespace {
 
@@ -79,8 +79,8 @@ std::string UserProblem(const std::string& user) {
     if (user.find('|') != std::string::npos) {
         return "the user name may not hold '|'";
     }
-    const ConsoleLine onWire = ConsoleLineFromUtf8(user, MAX_USER);
-    return onWire.problem.empty() ? "" : "unusable user name: " + onWire.problem;
+    const WireText onWire = TextForWire(user, MAX_USER);
+    return onWire.Ok() ? "" : onWire.Describe("the user name");
 }
 
 std::string PasswordCommandProblem(const std::string& command) {

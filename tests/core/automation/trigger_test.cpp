@@ -51,11 +51,7 @@ TEST_F(TriggerTest, ChatTriggersMatchTheirKindsCaseInsensitivelyUnlessAsked) {
                 ElementsAre("note on Zo\xc3\xab (#3): Zo\xc3\xab: CAF\xc3\x89 (rule cafe)"));
 
     // The client's events carry the same.
-    ClientEvent chat(EventType::Chat);
-    chat.id = 4;
-    chat.name = "Eve";
-    chat.message = "aimbot?";
-    automation.OnEvent(chat);
+    automation.OnEvent({event::Chat{event::Player{4, "Eve"}, 0, "aimbot?"}, {}});
     const std::vector<AutomationOutput> out = Take();
     ASSERT_EQ(out.size(), 1u);
     EXPECT_EQ(out[0].type, AutomationOutputType::Kick);
@@ -71,10 +67,7 @@ TEST_F(TriggerTest, JoinTriggersLookAtTheNameAndServerTextIsNeverSentRaw) {
         "say = '{name} kicked'\nreason = 'name {match}'\n");
     automation.SessionStarted();
     automation.SetPlayerCount(7);
-    ClientEvent join(EventType::Join);
-    join.id = 5;
-    join.name = "Zo\xeb";
-    automation.OnEvent(join);
+    automation.OnEvent({event::PlayerJoined{{5, "Zo\xeb"}}, {}});
     const std::vector<AutomationOutput> out = Take();
     ASSERT_EQ(out.size(), 1u);
     EXPECT_EQ(out[0].line, "Hi Zo\xeb, 7 on"); // Latin-1 for the wire
