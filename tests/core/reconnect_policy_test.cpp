@@ -5,7 +5,6 @@
 
 namespace {
 
-
 // Steps: 'S' a logged-in session lost to silence, 's' an attempt timed out, 'R' a refusal,
 // 'L' a login, 'X' Stop. Each ending gives its wait in ms, or -1 for none.
 std::vector<long long> WaitsOf(const char* steps, double random) {
@@ -16,8 +15,8 @@ std::vector<long long> WaitsOf(const char* steps, double random) {
             *step == 'L' ? policy.LoggedIn() : policy.Stop();
             continue;
         }
-        const auto wait =
-            policy.Ended(*step == 'R' ? SessionEnding::Refused : SessionEnding::TimedOut, *step == 'S');
+        const auto wait = policy.Ended(
+            *step == 'R' ? SessionEnding::Refused : SessionEnding::TimedOut, *step == 'S');
         waits.push_back(wait ? wait->count() : -1);
     }
     return waits;
