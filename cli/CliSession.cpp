@@ -23,9 +23,6 @@ using namespace std::chrono_literals;
 
 // How long a kick, ban or shutdown request may go unanswered.
 constexpr std::chrono::milliseconds ANSWER_TIMEOUT(CONNECT_TIMEOUT_MS);
-// The server takes a shutdown as confirmed at the second request; a "too late" answer starts
-// the pair again, once.
-constexpr int MAX_SHUTDOWN_REQUESTS = 4;
 // A piped line is held up to this many bytes (UTF-8 needs up to two per Latin-1 character);
 // the rest of a longer line is dropped unread into memory.
 constexpr std::size_t MAX_PENDING_LINE = 2 * MAX_CONSOLE_LINE + 2;
@@ -213,9 +210,8 @@ void CliSession::OnEvent(const ClientEvent& event) {
             removalTarget.reset();
             removalDeadline.reset();
         }
-    } else if (const auto* answer = std::get_if<event::ShutdownAnswer>(&event.what)) {
-        shutdownStatus = answer->status;
     }
+    shutdown.Observe(event);
 }
 
 void CliSession::StartJob() {
@@ -247,10 +243,7 @@ void CliSession::StartJob() {
                            std::chrono::duration<double>(options.waitSeconds));
     }
     if (options.shutdown) {
-        client.RequestShutdown();
-        ++shutdownRequests;
-        shutdownPending = true;
-        shutdownDeadline = now + ANSWER_TIMEOUT;
+        shutdown.Start(client, now);
     }
     readingStdin = mode == Mode::Piped;
 }
@@ -258,22 +251,13 @@ void CliSession::StartJob() {
 // Moves the job on after the engine has had its say, and ends the run when the job is done.
 void CliSession::CheckJob() {
     const Clock::time_point now = Clock::now();
-    if (shutdownPending && shutdownStatus) {
-        const ShutdownStatus status = *std::exchange(shutdownStatus, std::nullopt);
-        if (status == ShutdownStatus::ShuttingDown) {
-            shutdownPending = false;
-        } else if ((status == ShutdownStatus::FirstAttempt || status == ShutdownStatus::TooLate) &&
-                   shutdownRequests < MAX_SHUTDOWN_REQUESTS) {
-            client.RequestShutdown();
-            ++shutdownRequests;
-            shutdownDeadline = now + ANSWER_TIMEOUT;
-        } else {
-            printer.Error(clitexts::NOT_SHUT_DOWN);
-            Finish(EXIT_REFUSED);
-            return;
-        }
+    const CShutdownSequence::State shutting = shutdown.Step(client, now);
+    if (shutting == CShutdownSequence::State::Refused) {
+        printer.Error(clitexts::NOT_SHUT_DOWN);
+        Finish(EXIT_REFUSED);
+        return;
     }
-    if (shutdownPending && shutdownDeadline && now >= *shutdownDeadline) {
+    if (shutting == CShutdownSequence::State::Unanswered) {
         printer.Error(clitexts::SHUTDOWN_UNANSWERED);
         Finish(EXIT_LOST);
         return;
@@ -284,7 +268,8 @@ void CliSession::CheckJob() {
         return;
     }
     const bool jobDone = connected && mode != Mode::Interactive && !options.follow &&
-                         !readingStdin && !removalTarget && !shutdownPending &&
+                         !readingStdin && !removalTarget &&
+                         shutting != CShutdownSequence::State::Waiting &&
                          (!quitAt || now >= *quitAt);
     if (jobDone) {
         Finish(badInput ? EXIT_USAGE : EXIT_OK);
@@ -293,7 +278,7 @@ void CliSession::CheckJob() {
 
 int CliSession::PollTimeout() const {
     int timeout = timers.MsUntilNext(Clock::now());
-    for (const auto& deadline : {quitAt, removalDeadline, shutdownDeadline}) {
+    for (const auto& deadline : {quitAt, removalDeadline, shutdown.Deadline()}) {
         if (deadline) {
             const auto left =
                 std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now());

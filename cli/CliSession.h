@@ -15,6 +15,7 @@
 #include "cli/InteractivePrompt.h"
 #include "cli/LoginSettings.h"
 #include "core/SessionRule.h"
+#include "core/ShutdownSequence.h"
 #include "engine/AdminClient.h"
 
 // Exit statuses.
@@ -78,10 +79,7 @@ class CliSession {
     std::optional<Clock::time_point> quitAt;   // after --wait
     std::optional<std::uint8_t> removalTarget; // --kick/--ban: awaiting the report
     std::optional<Clock::time_point> removalDeadline;
-    std::optional<ShutdownStatus> shutdownStatus; // the last status the server sent
-    int shutdownRequests = 0;
-    bool shutdownPending = false;
-    std::optional<Clock::time_point> shutdownDeadline;
+    CShutdownSequence shutdown;
 
     // Events of the latest tick, printed once its transition is: after "Connected.", before
     // "Disconnected:", as the window shows them.
