@@ -2,6 +2,7 @@
 
 #include "core/LoginRules.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <functional>
@@ -56,12 +57,26 @@ const std::map<std::string, Setter>& ValueOptions() {
         };
         const Setter kick = [](CliOptions& o, const std::string& v) { return (o.kick = v), true; };
         const Setter ban = [](CliOptions& o, const std::string& v) { return (o.ban = v), true; };
+        const Setter servers = [](CliOptions& o, const std::string& v) {
+            std::size_t start = 0;
+            for (std::size_t comma = v.find(','); start <= v.size(); comma = v.find(',', start)) {
+                const std::size_t end = comma == std::string::npos ? v.size() : comma;
+                o.servers.push_back(v.substr(start, end - start));
+                start = end + 1;
+            }
+            return std::none_of(o.servers.begin(), o.servers.end(),
+                                [](const std::string& name) { return name.empty(); });
+        };
+        const Setter automation = [](CliOptions& o, const std::string& v) {
+            return (o.automation = v), !v.empty();
+        };
         return std::map<std::string, Setter>{
             {"-H", host},     {"--host", host},       {"-p", port},
             {"--port", port}, {"-u", user},           {"--user", user},
             {"-c", command},  {"--command", command}, {"-w", wait},
             {"--wait", wait}, {"-k", kick},           {"--kick", kick},
             {"-b", ban},      {"--ban", ban},         {"--password-file", file},
+            {"-s", servers},  {"--server", servers},  {"--automation", automation},
         };
     }();
     return options;
@@ -71,7 +86,10 @@ const std::map<std::string, bool CliOptions::*>& FlagOptions() {
     static const std::map<std::string, bool CliOptions::*> flags{
         {"-f", &CliOptions::follow},
         {"--follow", &CliOptions::follow},
+        {"-r", &CliOptions::reconnect},
+        {"--reconnect", &CliOptions::reconnect},
         {"--players", &CliOptions::players},
+        {"--servers", &CliOptions::listServers},
         {"--shutdown", &CliOptions::shutdown},
         {"-y", &CliOptions::yes},
         {"--yes", &CliOptions::yes},
@@ -146,6 +164,13 @@ ParsedCliOptions ParseCliOptions(const std::vector<std::string>& args) {
     if (o.kick && o.ban) {
         return Error("--kick and --ban cannot be combined");
     }
+    if (o.reconnect && !o.follow) {
+        return Error("--reconnect goes with --follow");
+    }
+    if (o.servers.size() > 1 && !o.HasOneShotJob()) {
+        return Error("several servers take a one-shot job: commands, --players, --kick, --ban "
+                     "or --shutdown");
+    }
     return result;
 }
 
@@ -163,6 +188,12 @@ interactive prompt; with stdin a pipe, every line read is sent as a console line
   -H, --host HOST          server host (default: IP from vyr.ini)
   -p, --port PORT          server admin port, 1-65535 (default: Port from vyr.ini)
   -u, --user USER          admin user (default: Username from vyr.ini)
+  -s, --server NAME        use the saved server NAME from servers.toml (host,
+                           port, user, password source, automation file; the
+                           options above still override); NAME,NAME,... runs a
+                           one-shot job on each in turn, each line marked with
+                           its server, and exits with the worst status
+      --servers            list the saved servers and exit
       --password-file FILE read the password from the first line of FILE
   -c, --command TEXT       send TEXT as a console line (repeatable, in order);
                            COMMAND words after the options are one more line
@@ -170,6 +201,10 @@ interactive prompt; with stdin a pipe, every line read is sent as a console line
                            long, then quit (default 1)
   -f, --follow             stay connected and print events until interrupted
                            (Ctrl+C or SIGTERM: quit sent, exit 0)
+  -r, --reconnect          with --follow: a session lost to silence is tried
+                           again after 2, 4, 8, 16 and 30 s, then every 30 s
+      --automation FILE    run the automation rules of FILE (default: the saved
+                           server's rules file) and print each action
       --players            print the player list after login, then quit
   -k, --kick PLAYER        kick PLAYER (an exact name or #id); succeeds when the
                            server reports the kick
@@ -186,13 +221,16 @@ interactive prompt; with stdin a pipe, every line read is sent as a console line
       --version            show the version and exit
 
 Password, first found: --password-file, the environment variable VYR_PASSWORD,
-vyr.ini's Password when its SavePass is true, else a prompt without echo when
-stdin is a terminal. There is no option that takes the password itself.
+the saved server's password source (the desktop keyring or a command), else
+vyr.ini's Password when its SavePass is true (without --server), else a prompt
+without echo when stdin is a terminal. There is no option that takes the
+password itself.
 
 Interactive commands: :players, :kick PLAYER, :ban PLAYER, :shutdown, :help,
 :quit (also Ctrl+D); every other line goes to the server as a console line.
 
-Files: $XDG_CONFIG_HOME/vyr.ini (read only), $XDG_STATE_HOME/vyr/cli_history.
+Files: $XDG_CONFIG_HOME/vyr.ini (read only), $XDG_CONFIG_HOME/vyr/servers.toml
+(read only), $XDG_STATE_HOME/vyr/cli_history.
 
 Exit status: 0 success; 1 refused by the server; 2 usage or configuration
 error, or a console line that could not be sent; 3 could not reach the server;

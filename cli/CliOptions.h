@@ -10,9 +10,13 @@ struct CliOptions {
     std::optional<std::string> port; // checked when the settings fill the gaps
     std::optional<std::string> user;
     std::optional<std::string> passwordFile;
-    std::vector<std::string> commands; // console lines, in order
+    std::vector<std::string> servers;      // profiles from servers.toml, in order
+    bool listServers = false;              // --servers
+    std::optional<std::string> automation; // a rules file
+    std::vector<std::string> commands;     // console lines, in order
     double waitSeconds = 1.0;
     bool follow = false;
+    bool reconnect = false; // following: a session lost to silence is tried again
     bool players = false;
     std::optional<std::string> kick;
     std::optional<std::string> ban;
@@ -24,9 +28,9 @@ struct CliOptions {
     bool quiet = false;
 
     // True when the run does one job and ends instead of prompting.
-    bool HasJob() const {
-        return !commands.empty() || players || kick || ban || shutdown || follow;
-    }
+    bool HasJob() const { return HasOneShotJob() || follow; }
+    // True when the job ends by itself: what several servers can be given in turn.
+    bool HasOneShotJob() const { return !commands.empty() || players || kick || ban || shutdown; }
 };
 
 struct ParsedCliOptions {

@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
+#include <utility>
 
 #include "cli/CliTexts.h"
 #include "core/CoreTexts.h"
@@ -21,6 +23,9 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// Automation's schedules want a tick at least once a second, connected or not.
+constexpr unsigned TIMER_AUTOMATION = 1300;
+constexpr int AUTOMATION_TICK_MS = 1000;
 // How long a kick, ban or shutdown request may go unanswered.
 constexpr std::chrono::milliseconds ANSWER_TIMEOUT(CONNECT_TIMEOUT_MS);
 // A piped line is held up to this many bytes (UTF-8 needs up to two per Latin-1 character);
@@ -66,8 +71,9 @@ std::string Trimmed(std::string text) {
 } // namespace
 
 CliSession::CliSession(const CliOptions& options, Mode mode, std::vector<std::string> commands,
-                       EventPrinter& printer)
-    : options(options), mode(mode), commands(std::move(commands)), printer(printer) {
+                       EventPrinter& printer, CAutomation* automation)
+    : options(options), mode(mode), commands(std::move(commands)), printer(printer),
+      automation(automation ? std::make_unique<CAutomationSession>(*automation) : nullptr) {
     SetMessageBoxHook([this](const std::string& text) { this->printer.Box(text); });
     client.onEvent = [this](const ClientEvent& event) { OnEvent(event); };
 }
@@ -77,22 +83,15 @@ CliSession::~CliSession() {
     SetMessageBoxHook(nullptr);
 }
 
-int CliSession::Run(const Login& login) {
+int CliSession::Run(const Login& runLogin) {
     InstallSignalPipe();
-    if (!client.Connect(login.host.c_str(), login.port, login.user.c_str(),
-                        login.password.c_str())) {
-        printer.Error(std::string(texts::CONNECT_FAILED) + " (" + login.host + ":" +
-                      std::to_string(login.port) + ")");
-        FlushOutput();
+    login = &runLogin;
+    if (!StartAttempt()) {
         return EXIT_UNREACHABLE;
     }
-    const Clock::time_point now = Clock::now();
-    rule.Start();
-    timers.Set(TIMER_CONNECT_TIMEOUT, CONNECT_TIMEOUT_MS, now);
-    timers.Set(TIMER_POLL, POLL_MS, now);
-    timers.Set(TIMER_WATCHDOG, WATCHDOG_MS, now);
-    printer.PrintSessionLine("connecting", texts::LOG_CONNECTING, COLOUR_BLUE, false);
-
+    if (automation) {
+        timers.Set(TIMER_AUTOMATION, AUTOMATION_TICK_MS, Clock::now());
+    }
     while (!finished) {
         FlushOutput();
         std::vector<pollfd> waits{{signalPipe[0], POLLIN, 0}};
@@ -125,17 +124,42 @@ int CliSession::Run(const Login& login) {
             }
         }
         for (const unsigned id : timers.TakeDue(Clock::now())) {
-            if (!finished) {
+            if (!finished && id != TIMER_AUTOMATION) {
                 Tick(id);
             }
         }
+        if (reconnectAt && Clock::now() >= *reconnectAt && !StartAttempt()) {
+            finished = true;
+            exitStatus = EXIT_UNREACHABLE;
+        }
         if (!finished) {
             CheckJob();
+        }
+        if (!finished) {
+            RunAutomation();
         }
     }
     FlushOutput();
     prompt.reset(); // not earlier: the run may end inside one of the prompt's callbacks
     return exitStatus;
+}
+
+bool CliSession::StartAttempt() {
+    reconnectAt.reset();
+    if (!client.Connect(login->host.c_str(), login->port, login->user.c_str(),
+                        login->password.c_str())) {
+        printer.Error(std::string(texts::CONNECT_FAILED) + " (" + login->host + ":" +
+                      std::to_string(login->port) + ")");
+        FlushOutput();
+        return false;
+    }
+    const Clock::time_point now = Clock::now();
+    rule.Start();
+    timers.Set(TIMER_CONNECT_TIMEOUT, CONNECT_TIMEOUT_MS, now);
+    timers.Set(TIMER_POLL, POLL_MS, now);
+    timers.Set(TIMER_WATCHDOG, WATCHDOG_MS, now);
+    printer.PrintSessionLine("connecting", texts::LOG_CONNECTING, COLOUR_BLUE, false);
+    return true;
 }
 
 // The window's tick: the engine first, then the transitions the session rule calls for.
@@ -171,11 +195,24 @@ void CliSession::PrintHeldEvents() {
 
 void CliSession::ConnectedTransition() {
     printer.PrintSessionLine("connected", texts::LOG_CONNECTED, COLOUR_BLUE, false);
+    reconnect.LoggedIn();
+    if (automation) {
+        automation->Connected();
+    }
+    if (std::exchange(jobStarted, true)) {
+        return; // a reconnection: the job was started by the first session
+    }
     StartJob();
 }
 
 void CliSession::DisconnectedTransition() {
     timers.Kill(TIMER_CONNECT_TIMEOUT);
+    if (automation) {
+        automation->Disconnected();
+    }
+    if (WaitToReconnect()) {
+        return;
+    }
     finished = true;
     const SessionEnding ending = rule.Ending();
     const bool closedByAdmin = ending == SessionEnding::ClosedByAdmin;
@@ -201,9 +238,38 @@ void CliSession::DisconnectedTransition() {
     }
 }
 
+bool CliSession::WaitToReconnect() {
+    const SessionEnding ending = rule.Ending();
+    const auto wait = reconnect.Ended(ending, rule.WasLoggedIn());
+    if (!options.reconnect || !wait) {
+        return false;
+    }
+    const std::string reason = std::string(texts::LOG_DISCONNECTED) + client.reason;
+    printer.PrintSessionLine("disconnected", reason, COLOUR_RED, false, client.reason);
+    const long long seconds = std::llround(static_cast<double>(wait->count()) / 1000);
+    printer.PrintSessionLine("reconnecting",
+                             texts::Filled(texts::LOG_RECONNECTING, std::to_string(seconds)),
+                             COLOUR_BLUE, false);
+    reconnectAt = Clock::now() + *wait;
+    return true;
+}
+
+// Schedules run connected or not; what automation asks of the server goes out while connected.
+void CliSession::RunAutomation() {
+    if (!automation) {
+        return;
+    }
+    for (const AutomationOutput& output : automation->Step(client, Clock::now())) {
+        printer.PrintAutomation(output);
+    }
+}
+
 // The engine is in the middle of a datagram here: only note what the job needs, act later.
 void CliSession::OnEvent(const ClientEvent& event) {
     rule.Observe(event);
+    if (automation) {
+        automation->Observe(event);
+    }
     heldEvents.push_back(event);
     if (const auto* left = std::get_if<event::PlayerLeft>(&event.what)) {
         if (left->how == event::Departure::Kicked && removalTarget == left->player.id) {
@@ -278,7 +344,10 @@ void CliSession::CheckJob() {
 
 int CliSession::PollTimeout() const {
     int timeout = timers.MsUntilNext(Clock::now());
-    for (const auto& deadline : {quitAt, removalDeadline, shutdown.Deadline()}) {
+    const std::optional<Clock::time_point> automationDeadline =
+        automation ? automation->Deadline() : std::nullopt;
+    for (const auto& deadline :
+         {quitAt, removalDeadline, shutdown.Deadline(), reconnectAt, automationDeadline}) {
         if (deadline) {
             const auto left =
                 std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now());
@@ -442,42 +511,4 @@ void CliSession::FlushOutput() {
     if (!WriteAll(STDOUT_FILENO, out) && !finished) {
         Finish(exitStatus); // nobody reads the output any more
     }
-}
-
-int RunCli(const CliOptions& options) {
-    const bool stdinIsTerminal = isatty(STDIN_FILENO) != 0;
-    std::vector<std::string> commands;
-    for (const std::string& text : options.commands) {
-        const std::optional<WireText> line = ConsoleLineForWire(text);
-        if (!line) {
-            continue; // a blank line is nothing to send, wherever it comes from
-        }
-        if (!line->Ok()) {
-            std::fprintf(stderr, "vyr-cli: %s%s\n", clitexts::COMMAND_NOT_SENT,
-                         line->Describe().c_str());
-            return EXIT_USAGE;
-        }
-        commands.push_back(line->latin1);
-    }
-    const LoginLookup login = ResolveLogin(options, stdinIsTerminal);
-    if (!login.warning.empty()) {
-        std::fprintf(stderr, "vyr-cli: %s\n", login.warning.c_str());
-    }
-    if (!login.login) {
-        std::fprintf(stderr, "vyr-cli: %s\n", login.problem.c_str());
-        return EXIT_USAGE;
-    }
-    const char* noColor = std::getenv("NO_COLOR");
-    EventPrinter::Style style;
-    style.json = options.json;
-    style.colour = !options.json && !options.noColor && (noColor == nullptr || *noColor == '\0') &&
-                   isatty(STDOUT_FILENO) != 0;
-    style.timestamps = options.timestamps;
-    style.quiet = options.quiet;
-    EventPrinter printer(style);
-    const CliSession::Mode mode = options.HasJob()  ? CliSession::Mode::Job
-                                  : stdinIsTerminal ? CliSession::Mode::Interactive
-                                                    : CliSession::Mode::Piped;
-    CliSession session(options, mode, std::move(commands), printer);
-    return session.Run(*login.login);
 }

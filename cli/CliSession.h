@@ -14,8 +14,10 @@
 #include "cli/EventPrinter.h"
 #include "cli/InteractivePrompt.h"
 #include "cli/LoginSettings.h"
+#include "core/ReconnectPolicy.h"
 #include "core/SessionRule.h"
 #include "core/ShutdownSequence.h"
+#include "core/automation/AutomationSession.h"
 #include "engine/AdminClient.h"
 
 // Exit statuses.
@@ -30,9 +32,10 @@ class CliSession {
   public:
     enum class Mode { Interactive, Piped, Job };
 
-    // `commands` are the console lines of the options, already in wire form.
+    // `commands` are the console lines of the options, already in wire form; `automation` runs
+    // its rules over the session when given.
     CliSession(const CliOptions& options, Mode mode, std::vector<std::string> commands,
-               EventPrinter& printer);
+               EventPrinter& printer, CAutomation* automation = nullptr);
     ~CliSession();
     CliSession(const CliSession&) = delete;
     CliSession& operator=(const CliSession&) = delete;
@@ -42,6 +45,11 @@ class CliSession {
   private:
     using Clock = DeadlineTimers::Clock;
 
+    // A login attempt with the run's login; false when the link could not be opened.
+    bool StartAttempt();
+    // Following, a session lost to silence is tried again after the policy's wait.
+    bool WaitToReconnect();
+    void RunAutomation();
     void Tick(unsigned timerId);
     void ConnectedTransition();
     void DisconnectedTransition();
@@ -66,7 +74,12 @@ class CliSession {
     EventPrinter& printer;
     CAdminClient client;
     CSessionRule rule;
+    CReconnectPolicy reconnect{ProcessRandom};
     DeadlineTimers timers;
+    std::unique_ptr<CAutomationSession> automation;
+    const Login* login = nullptr;
+    std::optional<Clock::time_point> reconnectAt;
+    bool jobStarted = false;
     std::unique_ptr<InteractivePrompt> prompt;
 
     bool connected = false;
@@ -91,6 +104,3 @@ class CliSession {
     bool pendingTooLong = false;
     int lineNumber = 0;
 };
-
-// The whole run after the options were parsed: settings, password, session.
-int RunCli(const CliOptions& options);

@@ -5,6 +5,7 @@
 #include <ctime>
 
 #include "cli/JsonObject.h"
+#include "core/CoreTexts.h"
 #include "core/WireText.h"
 #include "engine/PlayerList.h"
 #include "engine/PrintableText.h"
@@ -120,9 +121,41 @@ std::string IsoTimeNow() {
     return text;
 }
 
+JsonObject EventPrinter::Object(std::string_view type) const {
+    JsonObject json;
+    json.Add("time", IsoTimeNow());
+    if (!style.server.empty()) {
+        json.Add("server", style.server);
+    }
+    json.Add("type", type);
+    return json;
+}
+
+void EventPrinter::PrintAutomation(const AutomationOutput& output) {
+    if (!style.json) {
+        TextLine(std::string(AUTOMATION_MARK) + output.log, COLOUR_AUTOMATION);
+        return;
+    }
+    JsonObject json = Object("automation");
+    json.Add("action", AutomationOutputTypeName(output.type))
+        .Add("rule", output.rule)
+        .Add("text", output.log);
+    if (output.hasPlayer) {
+        json.Add("id", output.playerId).Add("name", Latin1ToUtf8(output.playerName));
+    }
+    if (output.type == AutomationOutputType::Ban) {
+        json.Add("minutes", output.banMinutes);
+    }
+    out += json.Text();
+    out += '\n';
+}
+
 void EventPrinter::TextLine(std::string_view utf8, COLORREF colour) {
     if (style.timestamps) {
         out += LocalTimeNow();
+    }
+    if (!style.server.empty()) {
+        out += '[' + style.server + "] ";
     }
     // Black is the window's default ink: the terminal's own foreground stands for it, so the
     // text stays readable on a dark background.
@@ -157,10 +190,8 @@ void EventPrinter::PrintEvent(const ClientEvent& event) {
         }
         return;
     }
-    JsonObject json;
-    json.Add("time", IsoTimeNow())
-        .Add("type", std::visit(TypeName{}, event.what))
-        .Add("text", Latin1ToUtf8(event.log.text));
+    JsonObject json = Object(std::visit(TypeName{}, event.what));
+    json.Add("text", Latin1ToUtf8(event.log.text));
     std::visit(JsonFields{json}, event.what);
     out += json.Text();
     out += '\n';
@@ -175,8 +206,8 @@ void EventPrinter::PrintSessionLine(std::string_view type, std::string_view text
         TextLine(Latin1ToUtf8(Printable(text)), colour);
         return;
     }
-    JsonObject json;
-    json.Add("time", IsoTimeNow()).Add("type", type).Add("text", Latin1ToUtf8(text));
+    JsonObject json = Object(type);
+    json.Add("text", Latin1ToUtf8(text));
     if (!reason.empty()) {
         json.Add("reason", Latin1ToUtf8(reason));
     }
@@ -195,8 +226,7 @@ void EventPrinter::Error(std::string_view message) {
     err += message;
     err += '\n';
     if (style.json) {
-        out +=
-            JsonObject().Add("time", IsoTimeNow()).Add("type", "error").Add("text", message).Text();
+        out += Object("error").Add("text", message).Text();
         out += '\n';
     }
 }
@@ -217,9 +247,7 @@ void EventPrinter::Players(const CPlayerList& roster) {
         const int id = roster.IdByPosition(i);
         const int value = roster.ValueByPosition(i);
         if (style.json) {
-            out += JsonObject()
-                       .Add("time", IsoTimeNow())
-                       .Add("type", "player")
+            out += Object("player")
                        .Add("text", "")
                        .Add("id", id)
                        .Add("name", Latin1ToUtf8(name))

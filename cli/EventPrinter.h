@@ -7,6 +7,8 @@
 #include <string_view>
 #include <utility>
 
+#include "cli/JsonObject.h"
+#include "core/automation/AutomationOutput.h"
 #include "engine/ClientEvent.h"
 #include "engine/LogEntry.h"
 
@@ -19,6 +21,7 @@ class EventPrinter {
         bool colour = false;
         bool timestamps = false;
         bool quiet = false;
+        std::string server; // marks every line with this saved server's name
     };
 
     explicit EventPrinter(Style style) : style(style) {}
@@ -36,6 +39,8 @@ class EventPrinter {
     // A message box of the engine: its text on stderr.
     void Box(std::string_view text);
     void Players(const CPlayerList& roster);
+    // What automation did or would do, marked as automation's own.
+    void PrintAutomation(const AutomationOutput& output);
 
     bool Pending() const { return !out.empty() || !err.empty(); }
     std::string TakeOut() { return std::exchange(out, std::string()); }
@@ -43,6 +48,8 @@ class EventPrinter {
 
   private:
     void TextLine(std::string_view utf8, COLORREF colour);
+    // A JSON Lines object with the fields every line starts with.
+    JsonObject Object(std::string_view type) const;
 
     Style style;
     std::string out;

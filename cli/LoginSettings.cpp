@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "cli/ProfilePassword.h"
 #include "core/SavedLogin.h"
 #include "platform/WholeFile.h"
 
@@ -48,7 +49,8 @@ std::optional<std::string> PromptWithoutEcho(const char* prompt) {
 }
 
 std::optional<std::string> Password(const CliOptions& options, const LoadedLogin& saved,
-                                    bool stdinIsTerminal, LoginLookup& result) {
+                                    const ServerProfile* profile, bool stdinIsTerminal,
+                                    LoginLookup& result) {
     if (options.passwordFile) {
         const FileBytes file = ReadWholeFile(*options.passwordFile, MAX_PASSWORD_FILE);
         if (file.status != FileReadStatus::Ok) {
@@ -60,7 +62,17 @@ std::optional<std::string> Password(const CliOptions& options, const LoadedLogin
     if (const char* fromEnvironment = std::getenv("VYR_PASSWORD")) {
         return std::string(fromEnvironment);
     }
-    if (saved.login.savePassword) {
+    if (profile) {
+        ProfilePassword fromProfile = PasswordOf(*profile);
+        result.warning = fromProfile.note;
+        if (!fromProfile.problem.empty()) {
+            result.problem = fromProfile.problem;
+            return std::nullopt;
+        }
+        if (fromProfile.password) {
+            return fromProfile.password;
+        }
+    } else if (saved.login.savePassword) {
         if (saved.passwordExposed) {
             result.warning = ExposedPasswordWarning(SavedLoginPath());
         }
@@ -78,8 +90,15 @@ std::optional<std::string> Password(const CliOptions& options, const LoadedLogin
 
 } // namespace
 
-LoginLookup ResolveLogin(const CliOptions& options, bool stdinIsTerminal) {
-    const LoadedLogin saved = LoadSavedLogin(SavedLoginPath());
+LoginLookup ResolveLogin(const CliOptions& options, const ServerProfile* profile,
+                         bool stdinIsTerminal) {
+    // A saved server stands in for vyr.ini's fields; the options still override either.
+    LoadedLogin saved;
+    if (profile) {
+        saved.login = {profile->user, {}, false, profile->host, std::to_string(profile->port)};
+    } else {
+        saved = LoadSavedLogin(SavedLoginPath());
+    }
     LoginLookup result;
     Login login;
     login.host = options.host.value_or(saved.login.host);
@@ -93,7 +112,8 @@ LoginLookup ResolveLogin(const CliOptions& options, bool stdinIsTerminal) {
         result.problem = problem->text;
         return result;
     }
-    const std::optional<std::string> password = Password(options, saved, stdinIsTerminal, result);
+    const std::optional<std::string> password =
+        Password(options, saved, profile, stdinIsTerminal, result);
     if (!password) {
         return result;
     }

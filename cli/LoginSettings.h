@@ -7,6 +7,7 @@
 
 #include "cli/CliOptions.h"
 #include "core/LoginRules.h"
+#include "core/profiles/ServerProfile.h"
 
 struct LoginLookup {
     std::optional<Login> login;
@@ -14,4 +15,6 @@ struct LoginLookup {
     std::string warning; // to show, with a login or without
 };
 
-LoginLookup ResolveLogin(const CliOptions& options, bool stdinIsTerminal);
+// `profile`: a saved server in place of vyr.ini, or null.
+LoginLookup ResolveLogin(const CliOptions& options, const ServerProfile* profile,
+                         bool stdinIsTerminal);

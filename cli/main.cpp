@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/CliOptions.h"
+#include "cli/CliRun.h"
 #include "cli/CliSession.h"
 
 int main(int argc, char** argv) {

@@ -4,6 +4,12 @@
 #include <string>
 #include <string_view>
 
+#include "engine/LogEntry.h"
+
+// Automation's own lines stand out from the server's: their own colour and a mark before them.
+constexpr COLORREF COLOUR_AUTOMATION = 0x990066; // red 102, blue 153
+constexpr char AUTOMATION_MARK[] = "[auto] ";
+
 namespace texts {
 
 // `pattern` with its "%1" replaced by `value` (the patterns below are also Qt's arg() patterns).

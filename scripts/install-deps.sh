@@ -2,7 +2,8 @@
 # Installs, on Debian or Ubuntu, the build and test packages that are missing; quiet and quick
 # when everything is there. Extra groups: --fuzz (clang and its fuzzer runtime), --bench
 # (Google Benchmark), --gui-check (Xvfb and friends, to look at the window without a display),
-# --package (what builds and checks the Debian package), --format (clang-format).
+# --package (what builds and checks the Debian package), --format (clang-format), --unit
+# (systemd-analyze, to check the user unit).
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev qt6-base-dev libgl-dev libedit-dev
@@ -14,6 +15,7 @@ for arg in "$@"; do
         --bench) packages+=(libbenchmark-dev) ;;
         --gui-check) packages+=(xvfb imagemagick xdotool) ;;
         --format) packages+=(clang-format) ;;
+        --unit) packages+=(systemd) ;;
         --package) packages+=(dpkg-dev file lintian desktop-file-utils appstream groff man-db) ;;
         *) echo "install-deps.sh: unknown option $arg" >&2; exit 2 ;;
     esac
