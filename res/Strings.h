@@ -52,4 +52,21 @@ constexpr char FIND_NEXT[] = "Next";
 constexpr char FIND_MATCH_CASE[] = "Match case";
 constexpr char FIND_PLACEHOLDER[] = "Find in log";
 
+// The Automation window (UTF-8).
+constexpr char MENU_AUTOMATION[] = "&Automation\u2026";
+constexpr char AUTOMATION_CAPTION[] = "Automation";
+constexpr char AUTOMATION_ON[] = "Automation on";
+constexpr char AUTOMATION_DRY_RUN[] = "Dry run (only log what would be done)";
+constexpr char AUTOMATION_RELOAD[] = "Reload";
+constexpr char AUTOMATION_OPEN_FILE[] = "Open file";
+constexpr char AUTOMATION_COLUMN_ON[] = "On";
+constexpr char AUTOMATION_COLUMN_RULE[] = "Rule";
+constexpr char AUTOMATION_COLUMN_WHAT[] = "What";
+constexpr char AUTOMATION_COLUMN_LAST[] = "Last run";
+constexpr char AUTOMATION_COLUMN_NEXT[] = "Next run";
+constexpr char AUTOMATION_COLUMN_HITS[] = "Hits";
+constexpr char AUTOMATION_KEPT[] = "Nothing of this file runs; the rules in force stay in force.";
+constexpr char AUTOMATION_NO_FILE[] = "No rules file yet: connect to a server first.";
+constexpr char AUTOMATION_CANNOT_CREATE[] = "The rules file %1 cannot be made.";
+
 } // namespace strings

@@ -25,6 +25,7 @@
 #include "ui/CommandHistory.h"
 #include "ui/DialogUnits.h"
 #include "ui/LogFindBar.h"
+#include "ui/PageAutomation.h"
 #include "ui/PlayerTable.h"
 #include "ui/PreferencesDlg.h"
 #include "ui/ServerListWindow.h"
@@ -45,6 +46,10 @@ CAdminDlg::CAdminDlg(QWidget* parent)
     m_session = new CSessionDriver([this](unsigned id) { OnTimer(id); },
                                    [this] { OnReconnectDue(); }, this);
     m_serverList = new CServerListWindow(this);
+    m_automation = new CPageAutomation(this);
+    connect(m_automation, &CPageAutomation::logLine, this,
+            [this](const QString& line) { AppendLog(line, COLOUR_AUTOMATION, true); });
+    connect(m_automation, &CPageAutomation::attentionWanted, this, &CAdminDlg::AskForAttention);
 
     setWindowIcon(AppIcon());
     m_portEdit->setValidator(
@@ -198,6 +203,8 @@ bool CAdminDlg::StartSession(bool reconnectAttempt) {
     }
     m_sessionFields = LoginFields();
     m_pClient->onEvent = [this](const ClientEvent& event) { OnClientEvent(event); };
+    m_automation->SetClient(m_pClient.get());
+    m_automation->SessionStarting(login.host, login.port, {});
     m_session->Started(reconnectAttempt);
     m_statusLog->File().Start(QString::fromStdString(login.host), login.port);
     SetLoginFieldsEnabled(false);
@@ -216,6 +223,7 @@ void CAdminDlg::ShowLoginProblem(const LoginProblem& problem) {
 
 void CAdminDlg::OnClientEvent(const ClientEvent& event) {
     m_session->Rule().Observe(event);
+    m_automation->Observe(event);
     if (std::holds_alternative<event::Refused>(event.what)) {
         ArmWaits(CSessionDriver::Step::Other); // the link is no longer read: quiet it before the
                                                // box opens
@@ -262,6 +270,7 @@ void CAdminDlg::ConnectedTransition() {
     m_commandEdit->setFocus();
     AppendLog(texts::LOG_CONNECTED, COLOUR_BLUE, true);
     m_session->LoggedIn();
+    m_automation->Connected();
 }
 
 void CAdminDlg::DisconnectedTransition() {
@@ -285,6 +294,7 @@ void CAdminDlg::DisconnectedTransition() {
         AppendLog(FromWire(m_pClient->reason), COLOUR_RED, true);
     }
     m_session->Timers().KillTimer(TIMER_CONNECT_TIMEOUT);
+    m_automation->Disconnected();
     AskForAttention();
     SessionEnded();
 }
@@ -440,6 +450,8 @@ void CAdminDlg::ShowLogMenu(const QPoint& at) {
                 SetLogOptions(preferences.Options());
             }
         });
+        menu.addAction(QString::fromUtf8(strings::MENU_AUTOMATION), m_automation,
+                       &CPageAutomation::ShowWindow);
         menu.addAction(QString::fromLatin1(strings::ABOUT_MENU), this,
                        [this] { OnSysCommand(IDM_ABOUTBOX); });
     });
@@ -449,6 +461,8 @@ void CAdminDlg::ShowLogMenu(const QPoint& at) {
 void CAdminDlg::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
     const QAction* about = menu.addAction(QString::fromLatin1(strings::ABOUT_MENU));
+    menu.addAction(QString::fromUtf8(strings::MENU_AUTOMATION), m_automation,
+                   &CPageAutomation::ShowWindow);
     if (menu.exec(event->globalPos()) == about) {
         OnSysCommand(IDM_ABOUTBOX);
     }
@@ -488,6 +502,7 @@ void CAdminDlg::OnDestroy() {
     m_preferences.Set(CPreferences::Key::Geometry, saveGeometry());
     m_statusLog->File().Flush();
     m_session->Stop();
+    m_automation->SetClient(nullptr);
 }
 
 // The login fields in vyr.ini: read once when the window opens, written once when it closes.

@@ -22,6 +22,7 @@ class CCommandHistory;
 class CPlayerTable;
 class CServerListWindow;
 class CStatusLog;
+class CPageAutomation;
 struct LoginProblem;
 
 namespace Ui {
@@ -76,6 +77,7 @@ class CAdminDlg : public QDialog {
 
     CStatusLog* m_statusLog;
     CSessionDriver* m_session;
+    CPageAutomation* m_automation;
     // The entries of the latest server list text, in a small window of their own.
     CServerListWindow* m_serverList;
     // Up, Down and Tab in the command line; the commands sent, kept across runs.
