@@ -1,0 +1,144 @@
+#include "core/players/PlayerSchema.h"
+
+#include "core/Latin1Text.h"
+
+namespace player_schema {
+
+namespace {
+
+// Version 1. Names and chat are BLOBs: the bytes as the server sent them. Times are Unix
+// seconds (UTC). Counters live on the player row, so the window's "Seen" column is one row.
+constexpr const char* VERSION_1 = R"sql(
+CREATE TABLE servers(
+    id INTEGER PRIMARY KEY,
+    host TEXT NOT NULL,
+    port INTEGER NOT NULL,
+    UNIQUE(host, port));
+
+CREATE TABLE players(
+    id INTEGER PRIMARY KEY,
+    server_id INTEGER NOT NULL REFERENCES servers(id),
+    name BLOB NOT NULL,
+    first_seen INTEGER,
+    last_seen INTEGER,
+    sessions INTEGER NOT NULL DEFAULT 0,
+    play_seconds INTEGER NOT NULL DEFAULT 0,
+    kills INTEGER NOT NULL DEFAULT 0,
+    deaths INTEGER NOT NULL DEFAULT 0,
+    suicides INTEGER NOT NULL DEFAULT 0,
+    score INTEGER,
+    kicks INTEGER NOT NULL DEFAULT 0,
+    bans INTEGER NOT NULL DEFAULT 0,
+    note TEXT NOT NULL DEFAULT '',
+    flag INTEGER NOT NULL DEFAULT 0,
+    UNIQUE(server_id, name));
+
+-- One admin connection of this tool to a server. heartbeat_at moves on while it records, so
+-- a connection left open by a crash can be closed at its last sign of life.
+CREATE TABLE connections(
+    id INTEGER PRIMARY KEY,
+    server_id INTEGER NOT NULL REFERENCES servers(id),
+    admin_user TEXT NOT NULL,
+    started_at INTEGER NOT NULL,
+    ended_at INTEGER,
+    heartbeat_at INTEGER NOT NULL);
+CREATE INDEX connections_open ON connections(heartbeat_at) WHERE ended_at IS NULL;
+
+CREATE TABLE sessions(
+    id INTEGER PRIMARY KEY,
+    player_id INTEGER NOT NULL REFERENCES players(id),
+    connection_id INTEGER NOT NULL REFERENCES connections(id),
+    joined_at INTEGER NOT NULL,
+    how_joined INTEGER NOT NULL,
+    left_at INTEGER,
+    how_left INTEGER);
+CREATE INDEX sessions_by_player ON sessions(player_id, joined_at);
+-- Open sessions are few: these stay tiny however long the history grows.
+CREATE INDEX sessions_open_by_player ON sessions(player_id) WHERE left_at IS NULL;
+CREATE INDEX sessions_open_by_connection ON sessions(connection_id) WHERE left_at IS NULL;
+
+CREATE TABLE chat(
+    id INTEGER PRIMARY KEY,
+    at INTEGER NOT NULL,
+    kind INTEGER NOT NULL,
+    text BLOB NOT NULL);
+-- Contentless: the text is kept once, in chat; rowid = chat.id.
+CREATE VIRTUAL TABLE chat_words USING fts5(
+    body, content = '', tokenize = 'unicode61 remove_diacritics 2');
+
+CREATE TABLE actions(
+    id INTEGER PRIMARY KEY,
+    player_id INTEGER NOT NULL REFERENCES players(id),
+    at INTEGER NOT NULL,
+    kind INTEGER NOT NULL,
+    admin_user TEXT NOT NULL,
+    detail TEXT NOT NULL);
+CREATE INDEX actions_by_player ON actions(player_id, at);
+
+-- The only place an address is kept: one this tool banned.
+CREATE TABLE bans(
+    id INTEGER PRIMARY KEY,
+    server_id INTEGER NOT NULL REFERENCES servers(id),
+    name BLOB NOT NULL,
+    address TEXT,
+    reason TEXT NOT NULL,
+    banned_at INTEGER NOT NULL,
+    expires_at INTEGER,
+    admin_user TEXT NOT NULL,
+    state INTEGER NOT NULL DEFAULT 0,
+    lifted_at INTEGER,
+    lift_failures INTEGER NOT NULL DEFAULT 0);
+CREATE INDEX bans_by_address ON bans(server_id, address);
+CREATE INDEX bans_by_name ON bans(server_id, name);
+CREATE INDEX bans_to_lift ON bans(server_id, expires_at) WHERE state <= 1;
+)sql";
+
+std::string_view BlobArgument(sqlite3_value* value) {
+    const void* bytes = sqlite3_value_blob(value);
+    const int size = sqlite3_value_bytes(value);
+    return bytes == nullptr ? std::string_view()
+                            : std::string_view(static_cast<const char*>(bytes), size);
+}
+
+void Utf8Function(sqlite3_context* context, int, sqlite3_value** arguments) {
+    const std::string text = Latin1ToUtf8(BlobArgument(arguments[0]));
+    sqlite3_result_text64(context, text.data(), text.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
+}
+
+void FoldFunction(sqlite3_context* context, int, sqlite3_value** arguments) {
+    const std::string bytes = FoldLatin1(BlobArgument(arguments[0]));
+    sqlite3_result_blob64(context, bytes.empty() ? "" : bytes.data(), bytes.size(),
+                          SQLITE_TRANSIENT);
+}
+
+} // namespace
+
+std::string FoldLatin1(std::string_view bytes) {
+    std::string folded(bytes);
+    for (char& c : folded) {
+        const auto b = static_cast<unsigned char>(c);
+        // ASCII capitals, and Latin-1's capitals from 0xC0 to 0xDE but the multiplication sign.
+        if ((b >= 'A' && b <= 'Z') || (b >= 0xC0 && b <= 0xDE && b != 0xD7)) {
+            c = static_cast<char>(b + 0x20);
+        }
+    }
+    return folded;
+}
+
+const std::vector<const char*>& Steps() {
+    static const std::vector<const char*> steps = {VERSION_1};
+    return steps;
+}
+
+SqlStatus RegisterFunctions(CSqliteDatabase& db) {
+    constexpr int FLAGS = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
+    int code = sqlite3_create_function_v2(db.Handle(), "vyr_utf8", 1, FLAGS, nullptr, Utf8Function,
+                                          nullptr, nullptr, nullptr);
+    if (code == SQLITE_OK) {
+        code = sqlite3_create_function_v2(db.Handle(), "vyr_fold", 1, FLAGS, nullptr, FoldFunction,
+                                          nullptr, nullptr, nullptr);
+    }
+    return db.StatusOf(code);
+}
+
+} // namespace player_schema
