@@ -26,19 +26,25 @@ SqlStatus CSqliteDatabase::Exec(const char* sql) {
     return StatusOf(sqlite3_exec(db, sql, nullptr, nullptr, nullptr));
 }
 
-CSqliteStatement CSqliteDatabase::Prepare(const char* sql) {
+CSqliteStatement CSqliteDatabase::Prepare(const char* sql, SqlStatus* firstFailure) {
     sqlite3_stmt* statement = nullptr;
-    if (db == nullptr || sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT, &statement,
-                                            nullptr) != SQLITE_OK) {
+    const int code = db == nullptr ? SQLITE_MISUSE
+                                   : sqlite3_prepare_v3(db, sql, -1, SQLITE_PREPARE_PERSISTENT,
+                                                        &statement, nullptr);
+    if (code != SQLITE_OK) {
         sqlite3_finalize(statement);
+        if (firstFailure != nullptr && firstFailure->Ok()) {
+            *firstFailure = StatusOf(code);
+        }
         return CSqliteStatement();
     }
     return CSqliteStatement(statement);
 }
 
 std::optional<std::int64_t> CSqliteDatabase::QueryInt(const char* sql, SqlStatus* status) {
-    CSqliteStatement statement = Prepare(sql);
-    const int code = statement.Valid() ? statement.Step() : LastCode();
+    SqlStatus failure;
+    CSqliteStatement statement = Prepare(sql, &failure);
+    const int code = statement.Valid() ? statement.Step() : failure.code;
     if (status != nullptr) {
         *status = StatusOf(code);
     }

@@ -37,8 +37,8 @@ class CSqliteDatabase {
 
     // Runs fixed SQL text (schema, pragmas, transaction control); never text built from data.
     SqlStatus Exec(const char* sql);
-    // An invalid statement on failure; StatusOf(LastCode()) says why.
-    CSqliteStatement Prepare(const char* sql);
+    // An invalid statement on failure; `firstFailure`, when given and still Ok, says why.
+    CSqliteStatement Prepare(const char* sql, SqlStatus* firstFailure = nullptr);
     // The first column of the first row of fixed SQL text (a pragma, a count).
     std::optional<std::int64_t> QueryInt(const char* sql, SqlStatus* status = nullptr);
 
