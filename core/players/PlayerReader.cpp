@@ -17,7 +17,6 @@ constexpr int BUSY_TIMEOUT_MS = 100;
     "SELECT p.id, p.name, p.first_seen, p.last_seen, p.sessions, p.play_seconds, p.kills, "        \
     "p.deaths, p.suicides, p.score, p.kicks, p.bans, p.note, p.flag, "                             \
     "(SELECT min(s.joined_at) FROM sessions s WHERE s.player_id = p.id AND s.left_at IS NULL) "
-constexpr int MATCHES_COLUMN = 15;
 
 #define BAN_COLUMNS                                                                                \
     "SELECT id, name, address, reason, banned_at, expires_at, admin_user, state, lifted_at, "      \
@@ -87,11 +86,9 @@ struct CPlayerReader::Statements {
           byName(P(db, RECORD_COLUMNS "FROM players p WHERE p.server_id = ?1 "
                                       "AND instr(vyr_fold(p.name), ?2) > 0 "
                                       "ORDER BY p.last_seen DESC NULLS LAST, p.id DESC LIMIT ?3")),
-          byChat(P(db, RECORD_COLUMNS
-                   ", m.lines FROM (SELECT rowid >> 32 AS player_id, count(*) AS lines "
-                   "FROM chat_words WHERE chat_words MATCH ?2 GROUP BY 1) AS m "
-                   "JOIN players p ON p.id = m.player_id WHERE p.server_id = ?1 "
-                   "ORDER BY p.last_seen DESC NULLS LAST, p.id DESC LIMIT ?3")),
+          matchingIds(P(db, "SELECT rowid FROM chat_words WHERE chat_words MATCH ?1")),
+          owner(P(db, "SELECT server_id, last_seen FROM players WHERE id = ?1")),
+          recordById(P(db, RECORD_COLUMNS "FROM players p WHERE p.id = ?1")),
           sessions(P(db, "SELECT joined_at, how_joined, left_at, how_left FROM sessions "
                          "WHERE player_id = ?1 ORDER BY joined_at DESC, id DESC LIMIT ?2")),
           sessionCount(P(db, "SELECT count(*) FROM sessions WHERE player_id = ?1")),
@@ -115,11 +112,25 @@ struct CPlayerReader::Statements {
 
     CSqliteStatement P(CSqliteDatabase& db, const char* sql) { return db.Prepare(sql, &status); }
 
-    CSqliteStatement server, record, byName, byChat, sessions, sessionCount, chat, chatCount;
+    CSqliteStatement server, record, byName, matchingIds, owner, recordById;
+    CSqliteStatement sessions, sessionCount, chat, chatCount;
     CSqliteStatement chatMatching, chatMatchingCount, actions, bans, bansDue, banByAddress;
 };
 
 namespace {
+
+// One read transaction around all the statements of a read: one snapshot, so that a page's
+// parts agree with each other, and the file's locks taken once instead of per statement.
+class Snapshot {
+  public:
+    explicit Snapshot(CSqliteDatabase& db) : db(db) { db.Exec("BEGIN"); }
+    ~Snapshot() { db.Exec("COMMIT"); }
+    Snapshot(const Snapshot&) = delete;
+    Snapshot& operator=(const Snapshot&) = delete;
+
+  private:
+    CSqliteDatabase& db;
+};
 
 // Resets the statement however the read ends.
 class Resetting {
@@ -221,6 +232,7 @@ CPlayerReader::Records(const ServerKey& server, const std::vector<std::string>& 
     if (!(read.error = Ensure()).empty()) {
         return read;
     }
+    Snapshot snapshot(db);
     read.value.resize(names.size());
     const auto serverId = ServerId(server, read.error);
     for (std::size_t i = 0; serverId && read.Ok() && i < names.size(); ++i) {
@@ -235,16 +247,12 @@ CPlayerReader::Records(const ServerKey& server, const std::vector<std::string>& 
 }
 
 StoreRead<std::vector<PlayerSummary>> CPlayerReader::Summaries(CSqliteStatement& statement,
-                                                               bool withMatches, std::int64_t now) {
+                                                               std::int64_t now) {
     StoreRead<std::vector<PlayerSummary>> read;
     Resetting reset(statement);
     int code = SQLITE_ROW;
     while ((code = statement.Step()) == SQLITE_ROW) {
-        PlayerSummary summary{ReadRecord(statement, now), 0};
-        if (withMatches) {
-            summary.matchingLines = statement.Int(MATCHES_COLUMN);
-        }
-        read.value.push_back(std::move(summary));
+        read.value.push_back({ReadRecord(statement, now), 0});
     }
     if (code != SQLITE_DONE) {
         read.error = Failure(code);
@@ -260,6 +268,7 @@ StoreRead<std::vector<PlayerSummary>> CPlayerReader::SearchNames(const ServerKey
     if (!(read.error = Ensure()).empty()) {
         return read;
     }
+    Snapshot snapshot(db);
     // Names are Latin-1: typed text that Latin-1 cannot carry matches no name.
     const ConsoleLine latin1 = ConsoleLineFromUtf8(fragment, fragment.size());
     const auto serverId = ServerId(server, read.error);
@@ -270,7 +279,7 @@ StoreRead<std::vector<PlayerSummary>> CPlayerReader::SearchNames(const ServerKey
     s.Bind(1, *serverId)
         .BindBlob(2, player_schema::FoldLatin1(latin1.latin1))
         .Bind(3, Limit(limit));
-    return Summaries(s, false, now);
+    return Summaries(s, now);
 }
 
 StoreRead<std::vector<PlayerSummary>> CPlayerReader::SearchChat(const ServerKey& server,
@@ -280,14 +289,61 @@ StoreRead<std::vector<PlayerSummary>> CPlayerReader::SearchChat(const ServerKey&
     if (!(read.error = Ensure()).empty()) {
         return read;
     }
+    Snapshot snapshot(db);
     const std::string match = ChatMatchQuery(words);
     const auto serverId = ServerId(server, read.error);
     if (!serverId || match.empty()) {
         return read;
     }
-    CSqliteStatement& s = statements->byChat;
-    s.Bind(1, *serverId).BindText(2, match).Bind(3, Limit(limit));
-    return Summaries(s, true, now);
+    Statements& s = *statements;
+    // Matches come in rowid order, and a player's lines are one rowid range: each player is
+    // one run of equal high halves, counted in passing. (A GROUP BY would sort every match.)
+    struct Found {
+        std::int64_t playerId, lines, lastSeen;
+    };
+    std::vector<Found> found;
+    int code = SQLITE_ROW;
+    {
+        Resetting reset(s.matchingIds);
+        s.matchingIds.BindText(1, match);
+        while ((code = s.matchingIds.Step()) == SQLITE_ROW) {
+            const std::int64_t playerId = s.matchingIds.Int(0) >> player_schema::CHAT_SEQUENCE_BITS;
+            if (found.empty() || found.back().playerId != playerId) {
+                found.push_back({playerId, 0, 0});
+            }
+            ++found.back().lines;
+        }
+    }
+    // Of this server only, most recently seen first.
+    auto kept = found.begin();
+    for (auto it = found.begin(); code == SQLITE_DONE && it != found.end(); ++it) {
+        Resetting reset(s.owner);
+        s.owner.Bind(1, it->playerId);
+        code = s.owner.Step();
+        if (code == SQLITE_ROW && s.owner.Int(0) == *serverId) {
+            *kept++ = {it->playerId, it->lines, s.owner.OptionalInt(1).value_or(INT64_MIN)};
+        }
+        code = code == SQLITE_ROW ? SQLITE_DONE : code;
+    }
+    found.erase(kept, found.end());
+    std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
+        return a.lastSeen != b.lastSeen ? a.lastSeen > b.lastSeen : a.playerId > b.playerId;
+    });
+    found.resize(std::min(found.size(), static_cast<std::size_t>(Limit(limit))));
+    for (auto it = found.begin(); code == SQLITE_DONE && it != found.end(); ++it) {
+        Resetting reset(s.recordById);
+        s.recordById.Bind(1, it->playerId);
+        code = s.recordById.Step();
+        if (code == SQLITE_ROW) {
+            read.value.push_back({ReadRecord(s.recordById, now), it->lines});
+            code = SQLITE_DONE;
+        }
+    }
+    if (code != SQLITE_DONE) {
+        read.error = Failure(code);
+        read.value.clear();
+    }
+    return read;
 }
 
 StoreRead<std::optional<PlayerPage>> CPlayerReader::Page(const ServerKey& server,
@@ -297,6 +353,7 @@ StoreRead<std::optional<PlayerPage>> CPlayerReader::Page(const ServerKey& server
     if (!(read.error = Ensure()).empty()) {
         return read;
     }
+    Snapshot snapshot(db);
     const auto serverId = ServerId(server, read.error);
     auto found = serverId ? Record(*serverId, name, now, read.error) : std::nullopt;
     if (!found) {
@@ -400,6 +457,7 @@ StoreRead<std::vector<BanRecord>> CPlayerReader::Bans(const ServerKey& server) {
     if (!(read.error = Ensure()).empty()) {
         return read;
     }
+    Snapshot snapshot(db);
     const auto serverId = ServerId(server, read.error);
     if (!serverId) {
         return read;
@@ -414,6 +472,7 @@ StoreRead<std::vector<BanRecord>> CPlayerReader::BansDue(const ServerKey& server
     if (!(read.error = Ensure()).empty()) {
         return read;
     }
+    Snapshot snapshot(db);
     const auto serverId = ServerId(server, read.error);
     if (!serverId) {
         return read;
@@ -428,6 +487,7 @@ StoreRead<std::optional<BanRecord>> CPlayerReader::BanByAddress(const ServerKey&
     if (!(read.error = Ensure()).empty()) {
         return read;
     }
+    Snapshot snapshot(db);
     const auto serverId = ServerId(server, read.error);
     if (!serverId) {
         return read;

@@ -54,8 +54,7 @@ class CPlayerReader {
     std::optional<std::int64_t> ServerId(const ServerKey& server, std::string& error);
     std::optional<std::pair<std::int64_t, PlayerRecord>>
     Record(std::int64_t serverId, const std::string& name, std::int64_t now, std::string& error);
-    StoreRead<std::vector<PlayerSummary>> Summaries(CSqliteStatement& statement, bool withMatches,
-                                                    std::int64_t now);
+    StoreRead<std::vector<PlayerSummary>> Summaries(CSqliteStatement& statement, std::int64_t now);
     StoreRead<std::vector<BanRecord>> BanRows(CSqliteStatement& statement, std::size_t most);
 
     std::string path;

@@ -62,9 +62,10 @@ CREATE TABLE chat(
     at INTEGER NOT NULL,
     kind INTEGER NOT NULL,
     text BLOB NOT NULL);
--- Contentless: the text is kept once, in chat; rowid = chat.id.
+-- Contentless: the text is kept once, in chat; rowid = chat.id. Nothing is ranked, so no
+-- per-line sizes are kept either.
 CREATE VIRTUAL TABLE chat_words USING fts5(
-    body, content = '', tokenize = 'unicode61 remove_diacritics 2');
+    body, content = '', columnsize = 0, tokenize = 'unicode61 remove_diacritics 2');
 
 CREATE TABLE actions(
     id INTEGER PRIMARY KEY,

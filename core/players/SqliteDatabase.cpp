@@ -9,6 +9,10 @@ SqlStatus CSqliteDatabase::Open(const std::string& path, int flags) {
         return status;
     }
     sqlite3_extended_result_codes(db, 1);
+    // A file is data from outside: no schema edits through SQL, and nothing in its schema
+    // (views, triggers) may call functions with side effects.
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
     return {};
 }
 

@@ -28,7 +28,8 @@ class CSqliteDatabase {
     CSqliteDatabase(const CSqliteDatabase&) = delete;
     CSqliteDatabase& operator=(const CSqliteDatabase&) = delete;
 
-    // `flags` are SQLITE_OPEN_* flags; extended result codes are switched on.
+    // `flags` are SQLITE_OPEN_* flags; extended result codes and defensive mode are switched
+    // on, the file's schema is not trusted.
     SqlStatus Open(const std::string& path, int flags);
     // Statements of this connection must be gone first.
     void Close();
