@@ -1,6 +1,8 @@
 #include "core/players/PlayerStore.h"
 
 #include <algorithm>
+#include <sys/resource.h>
+#include <unistd.h>
 #include <utility>
 
 #include "core/players/PlayerWriter.h"
@@ -18,6 +20,8 @@ constexpr auto HEARTBEAT_INTERVAL = 10s;
 // when the store closes.
 constexpr auto BUSY_RETRY = 1s;
 constexpr auto CLOSING_PATIENCE = 5s;
+// A niceness of 10 leaves the writer about a tenth of a core that others want too.
+constexpr int WRITER_NICENESS = 10;
 // Items held in memory at most (a file locked for long under a flood): about 50 MiB.
 constexpr std::size_t MAX_QUEUED = 250000;
 
@@ -189,6 +193,9 @@ std::vector<std::string> CPlayerStore::TakeProblems() {
 }
 
 void CPlayerStore::WriterLoop() {
+    // Recording is background work: under a flood the event loop and the server's datagrams
+    // come first, and the writer catches up in the pauses (the queue holds what waits).
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), WRITER_NICENESS);
     CPlayerWriter writer(path, options.chatRetentionDays);
     std::vector<record::Item> work; // taken from the queue, not yet written
     bool opened = false;
