@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -101,11 +102,14 @@ void FlushOrFail(CPlayerStore& store) {
     }
 }
 
-PlayerStoreOptions StoreAt(const std::string& path, std::int64_t* now) {
+// The clock is read on the writer thread too.
+using BenchClock = std::atomic<std::int64_t>;
+
+PlayerStoreOptions StoreAt(const std::string& path, BenchClock* now) {
     PlayerStoreOptions options;
     options.path = path;
     options.chatRetentionDays = 0;
-    options.clock = [now] { return *now; };
+    options.clock = [now] { return now->load(); };
     return options;
 }
 
@@ -125,7 +129,7 @@ Intake RunGame(const std::string& path, std::size_t events, bool recording) {
     for (std::size_t i = 0; i < events; ++i) {
         datagrams.push_back(stream.Next().datagram);
     }
-    std::int64_t now = START;
+    BenchClock now{START};
     CPlayerStore store(StoreAt(path, &now));
     UdpPeer server;
     CAdminSocket link;
@@ -238,7 +242,7 @@ struct Corpus {
 };
 
 Corpus BuildCorpus(const std::string& path, std::size_t lines, ChatWords& words) {
-    std::int64_t now = START;
+    BenchClock now{START};
     CPlayerStore store(StoreAt(path, &now));
     std::mt19937 rng(7);
     std::uniform_int_distribution<int> anyone(1, CHATTY_PLAYERS - 1);
@@ -275,7 +279,7 @@ Opening OpenOnce(const std::string& path, const std::vector<std::string>& names)
     }
     const pid_t child = ::fork();
     if (child == 0) {
-        std::int64_t now = START + 100000;
+        BenchClock now{START + 100000};
         Opening o;
         Clock::time_point start = Clock::now();
         CPlayerStore store(StoreAt(path, &now));
@@ -374,7 +378,7 @@ int main(int argc, char** argv) {
     std::printf("written: %.0f lines/s; file %.1f MiB, %.1f MiB per 1,000,000 lines\n",
                 corpus.linesPerS, chatMiB, chatMiB * 1e6 / static_cast<double>(options.lines));
 
-    std::int64_t now = START + 100000;
+    BenchClock now{START + 100000};
     CPlayerStore store(StoreAt(chatFile, &now));
     if (!store.WaitUntilOpen(60s) || store.State() != StoreState::Ready) {
         Fail("the corpus did not open");
@@ -428,7 +432,7 @@ int main(int argc, char** argv) {
 
     std::printf("\n== opening, in a fresh process (median of %d)\n", std::min(options.runs, 9));
     {
-        std::int64_t t = START;
+        BenchClock t{START};
         CPlayerStore empty(StoreAt(emptyFile, &t));
         empty.WaitUntilOpen(10s);
     }

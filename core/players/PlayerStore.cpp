@@ -308,13 +308,6 @@ void CPlayerStore::WriterLoop() {
             setState(!opened  ? StoreState::Unavailable
                      : paused ? StoreState::Paused
                               : StoreState::Ready);
-            if (!opened) {
-                drop(work.size());
-                if (stop) {
-                    return;
-                }
-                continue;
-            }
         }
         if (!opened) {
             drop(work.size());

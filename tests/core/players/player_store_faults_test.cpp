@@ -247,9 +247,9 @@ TEST_F(PlayerStoreFaultTest, KilledRecorderKeepsWhatWasCommittedAndItsSessionsEn
     ASSERT_EQ(::pipe(ready), 0);
     const pid_t child = ::fork();
     if (child == 0) {
-        std::int64_t childNow = START;
+        std::atomic<std::int64_t> childNow{START};
         PlayerStoreOptions options = Options();
-        options.clock = [&childNow] { return childNow; };
+        options.clock = [&childNow] { return childNow.load(); };
         CPlayerStore recorder(options);
         recorder.StartSession(server, "admin", {"Ann"});
         childNow = START + 30;
