@@ -86,7 +86,8 @@ struct CPlayerReader::Statements {
           byName(P(db, RECORD_COLUMNS "FROM players p WHERE p.server_id = ?1 "
                                       "AND instr(vyr_fold(p.name), ?2) > 0 "
                                       "ORDER BY p.last_seen DESC NULLS LAST, p.id DESC LIMIT ?3")),
-          matchingIds(P(db, "SELECT rowid FROM chat_words WHERE chat_words MATCH ?1")),
+          linesByPlayer(P(db, "SELECT vyr_lines_by_player(rowid) FROM chat_words "
+                              "WHERE chat_words MATCH ?1")),
           owner(P(db, "SELECT server_id, last_seen FROM players WHERE id = ?1")),
           recordById(P(db, RECORD_COLUMNS "FROM players p WHERE p.id = ?1")),
           sessions(P(db, "SELECT joined_at, how_joined, left_at, how_left FROM sessions "
@@ -112,7 +113,7 @@ struct CPlayerReader::Statements {
 
     CSqliteStatement P(CSqliteDatabase& db, const char* sql) { return db.Prepare(sql, &status); }
 
-    CSqliteStatement server, record, byName, matchingIds, owner, recordById;
+    CSqliteStatement server, record, byName, linesByPlayer, owner, recordById;
     CSqliteStatement sessions, sessionCount, chat, chatCount;
     CSqliteStatement chatMatching, chatMatchingCount, actions, bans, bansDue, banByAddress;
 };
@@ -296,22 +297,21 @@ StoreRead<std::vector<PlayerSummary>> CPlayerReader::SearchChat(const ServerKey&
         return read;
     }
     Statements& s = *statements;
-    // Matches come in rowid order, and a player's lines are one rowid range: each player is
-    // one run of equal high halves, counted in passing. (A GROUP BY would sort every match.)
     struct Found {
         std::int64_t playerId, lines, lastSeen;
     };
     std::vector<Found> found;
     int code = SQLITE_ROW;
     {
-        Resetting reset(s.matchingIds);
-        s.matchingIds.BindText(1, match);
-        while ((code = s.matchingIds.Step()) == SQLITE_ROW) {
-            const std::int64_t playerId = s.matchingIds.Int(0) >> player_schema::CHAT_SEQUENCE_BITS;
-            if (found.empty() || found.back().playerId != playerId) {
-                found.push_back({playerId, 0, 0});
+        Resetting reset(s.linesByPlayer);
+        s.linesByPlayer.BindText(1, match);
+        code = s.linesByPlayer.Step();
+        if (code == SQLITE_ROW) {
+            for (const player_schema::PlayerLines& count :
+                 player_schema::PlayerLinesFrom(s.linesByPlayer.Blob(0))) {
+                found.push_back({count.playerId, count.lines, 0});
             }
-            ++found.back().lines;
+            code = SQLITE_DONE;
         }
     }
     // Of this server only, most recently seen first.

@@ -1,7 +1,8 @@
 #pragma once
 // What the player memory keeps and gives back. Names and chat are the bytes the server sent
 // (Latin-1, maybe with control characters): escape them with Printable() before showing them.
-// Times are Unix seconds (UTC).
+// Times are Unix seconds (UTC). Chat lines of the server itself (and of senders no one knew)
+// belong to a record with an empty name.
 
 #include <cstdint>
 #include <optional>

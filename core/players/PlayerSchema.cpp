@@ -1,5 +1,9 @@
 #include "core/players/PlayerSchema.h"
 
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
 #include "core/Latin1Text.h"
 
 namespace player_schema {
@@ -112,7 +116,53 @@ void FoldFunction(sqlite3_context* context, int, sqlite3_value** arguments) {
                           SQLITE_TRANSIENT);
 }
 
+// Matches of a full-text query come in rowid order, and a player's lines are one rowid range:
+// each player is one run, counted in passing, with no sort of every match (a GROUP BY would
+// sort them, and stepping through them one by one costs more than this call per row).
+void CountLineStep(sqlite3_context* context, int, sqlite3_value** arguments) {
+    auto** counts = static_cast<std::vector<PlayerLines>**>(
+        sqlite3_aggregate_context(context, sizeof(std::vector<PlayerLines>*)));
+    if (counts == nullptr) {
+        sqlite3_result_error_nomem(context);
+        return;
+    }
+    if (*counts == nullptr) {
+        *counts = new std::vector<PlayerLines>();
+    }
+    const std::int64_t playerId = sqlite3_value_int64(arguments[0]) >> CHAT_SEQUENCE_BITS;
+    if ((*counts)->empty() || (*counts)->back().playerId != playerId) {
+        (*counts)->push_back({playerId, 0});
+    }
+    ++(*counts)->back().lines;
+}
+
+void CountLineFinal(sqlite3_context* context) {
+    auto** counts = static_cast<std::vector<PlayerLines>**>(sqlite3_aggregate_context(context, 0));
+    std::unique_ptr<std::vector<PlayerLines>> owned(counts != nullptr ? *counts : nullptr);
+    std::vector<PlayerLines> merged;
+    if (owned) {
+        // Should the rows ever come in another order, runs of one player are merged.
+        std::stable_sort(
+            owned->begin(), owned->end(),
+            [](const PlayerLines& a, const PlayerLines& b) { return a.playerId < b.playerId; });
+        for (const PlayerLines& run : *owned) {
+            if (merged.empty() || merged.back().playerId != run.playerId) {
+                merged.push_back({run.playerId, 0});
+            }
+            merged.back().lines += run.lines;
+        }
+    }
+    sqlite3_result_blob64(context, merged.empty() ? "" : static_cast<const void*>(merged.data()),
+                          merged.size() * sizeof(PlayerLines), SQLITE_TRANSIENT);
+}
+
 } // namespace
+
+std::vector<PlayerLines> PlayerLinesFrom(const std::string& blob) {
+    std::vector<PlayerLines> counts(blob.size() / sizeof(PlayerLines));
+    std::memcpy(counts.data(), blob.data(), counts.size() * sizeof(PlayerLines));
+    return counts;
+}
 
 std::string FoldLatin1(std::string_view bytes) {
     std::string folded(bytes);
@@ -138,6 +188,11 @@ SqlStatus RegisterFunctions(CSqliteDatabase& db) {
     if (code == SQLITE_OK) {
         code = sqlite3_create_function_v2(db.Handle(), "vyr_fold", 1, FLAGS, nullptr, FoldFunction,
                                           nullptr, nullptr, nullptr);
+    }
+    if (code == SQLITE_OK) {
+        code = sqlite3_create_function_v2(db.Handle(), "vyr_lines_by_player", 1,
+                                          SQLITE_UTF8 | SQLITE_INNOCUOUS, nullptr, nullptr,
+                                          CountLineStep, CountLineFinal, nullptr);
     }
     return db.StatusOf(code);
 }

@@ -37,6 +37,15 @@ std::string FoldLatin1(std::string_view bytes);
 
 // vyr_utf8(blob): the Latin-1 bytes as UTF-8 text, what the full-text index holds.
 // vyr_fold(blob): the bytes with Latin-1 capitals made small, for name search.
+// vyr_lines_by_player(chat id): an aggregate, the chat lines per player as PlayerLines
+// (native byte order; for this process only, never stored), in player order.
 SqlStatus RegisterFunctions(CSqliteDatabase& db);
+
+struct PlayerLines {
+    std::int64_t playerId;
+    std::int64_t lines;
+};
+// What vyr_lines_by_player gave.
+std::vector<PlayerLines> PlayerLinesFrom(const std::string& blob);
 
 } // namespace player_schema
