@@ -9,8 +9,11 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <memory>
 #include <thread>
 
+#include "core/players/PlayerRecorder.h"
 #include "engine/AdminClient.h"
 #include "engine/Timers.h"
 #include "tests/support/SocketStats.h"
@@ -124,11 +127,57 @@ void DrainOnArrival(CAdminClient& client, Clock::time_point until, TrialResult& 
     }
 }
 
-TrialResult RunClient(const PreparedStream& stream, const TrialSettings& settings, bool onArrival) {
+// The player memory in a folder of its own, fed by the client as a front end feeds it.
+class Recording {
+  public:
+    explicit Recording(CAdminClient& client) {
+        char pattern[] = "/tmp/bench-loopback-XXXXXX";
+        if (::mkdtemp(pattern) == nullptr) {
+            Fail("no temporary folder");
+        }
+        dir = pattern;
+        PlayerStoreOptions options;
+        options.path = dir + "/players.sqlite";
+        store = std::make_unique<CPlayerStore>(options);
+        recorder = std::make_unique<CPlayerRecorder>(*store, client);
+        recorder->OnConnect({"127.0.0.1", 27960}, "admin");
+        client.onEvent = [this](const ClientEvent& event) { recorder->OnEvent(event); };
+        if (!store->WaitUntilOpen(std::chrono::seconds(10))) {
+            Fail("the player memory did not open");
+        }
+    }
+    ~Recording() {
+        recorder.reset();
+        store.reset();
+        std::error_code ec;
+        std::filesystem::remove_all(dir, ec);
+    }
+    Recording(const Recording&) = delete;
+    Recording& operator=(const Recording&) = delete;
+
+    void OnTick() { recorder->OnTick(); }
+    // Every event written, none dropped for want of room.
+    bool KeptEverything() {
+        return store->Flush(std::chrono::minutes(2)) && store->TakeProblems().empty();
+    }
+
+  private:
+    std::string dir;
+    std::unique_ptr<CPlayerStore> store;
+    std::unique_ptr<CPlayerRecorder> recorder;
+};
+
+TrialResult RunClient(const PreparedStream& stream, const TrialSettings& settings, bool onArrival,
+                      bool recording = false) {
     const std::size_t count = Count(settings, stream);
     UdpPeer server;
     CAdminClient client;
+    const std::unique_ptr<Recording> memory =
+        recording ? std::make_unique<Recording>(client) : nullptr;
     LogIn(client, server, stream);
+    if (memory) {
+        memory->OnTick();
+    }
     const int fd = client.link->socketHandle;
     SetReceiveBuffer(fd, settings.receiveBuffer);
     const unsigned long dropsBefore = Stats(fd).drops;
@@ -161,6 +210,9 @@ TrialResult RunClient(const PreparedStream& stream, const TrialSettings& setting
             std::max<unsigned long>(result.peakQueuedBytes, Stats(fd).queuedBytes);
         const Clock::time_point pollStart = Clock::now();
         client.OnTimer(TIMER_POLL);
+        if (memory) {
+            memory->OnTick();
+        }
         const double pollMs =
             std::chrono::duration<double, std::milli>(Clock::now() - pollStart).count();
         result.longestPollMs = std::max(result.longestPollMs, pollMs);
@@ -176,6 +228,10 @@ TrialResult RunClient(const PreparedStream& stream, const TrialSettings& setting
     const SocketStats after = Stats(fd);
     result.drops = after.drops - dropsBefore;
     result.receiveBuffer = static_cast<int>(after.receiveBuffer);
+    if (memory) {
+        client.onEvent = nullptr;
+        result.unrecorded = !memory->KeptEverything();
+    }
     return result;
 }
 
@@ -187,6 +243,11 @@ TrialResult RunClientTrial(const PreparedStream& stream, const TrialSettings& se
 
 TrialResult RunClientOnArrivalTrial(const PreparedStream& stream, const TrialSettings& settings) {
     return RunClient(stream, settings, true);
+}
+
+TrialResult RunClientOnArrivalRecordingTrial(const PreparedStream& stream,
+                                             const TrialSettings& settings) {
+    return RunClient(stream, settings, true, true);
 }
 
 TrialResult RunReceiveLoopTrial(const PreparedStream& stream, const TrialSettings& settings) {

@@ -1,8 +1,9 @@
 #pragma once
 // One trial of a flood at a fixed rate against a receiver, and whether the receiver took every
-// datagram. Three receivers: the admin client polled every 50 ms only, as the window once
-// polled it; the client drained on arrival with the 50 ms poll as backstop, as the window
-// drains it now; and a plain blocking receive loop, the most this machine's loopback delivers.
+// datagram. Three receivers (the second also with the player memory recording): the admin client
+// polled every 50 ms only, as the window once polled it; the client drained on arrival with the 50
+// ms poll as backstop, as the window drains it now; and a plain blocking receive loop, the most
+// this machine's loopback delivers.
 
 #include <cstddef>
 
@@ -21,7 +22,10 @@ struct TrialResult {
     // bytes of receive buffer (0 for the loop).
     double longestPollMs = 0;
     unsigned long peakQueuedBytes = 0;
-    bool Lossless() const { return drops == 0 && received == expected && sendFailures == 0; }
+    bool unrecorded = false; // with the player memory on: it could not keep every event
+    bool Lossless() const {
+        return drops == 0 && received == expected && sendFailures == 0 && !unrecorded;
+    }
 };
 
 struct TrialSettings {
@@ -34,4 +38,7 @@ struct TrialSettings {
 
 TrialResult RunClientTrial(const PreparedStream& stream, const TrialSettings& settings);
 TrialResult RunClientOnArrivalTrial(const PreparedStream& stream, const TrialSettings& settings);
+// The same with the player memory recording every event into a new file.
+TrialResult RunClientOnArrivalRecordingTrial(const PreparedStream& stream,
+                                             const TrialSettings& settings);
 TrialResult RunReceiveLoopTrial(const PreparedStream& stream, const TrialSettings& settings);

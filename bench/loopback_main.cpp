@@ -1,12 +1,15 @@
 // bench_loopback: the highest rate of realistic server datagrams that the admin client takes
 // from loopback without losing one, polled every 50 ms only (as the window once polled it) and
-// drained on arrival with that poll as backstop (as the window drains it now), against a plain
-// receive loop on the same machine in the same run.
+// drained on arrival with that poll as backstop (as the window drains it now), the same with the
+// player memory recording every event, and a plain receive loop on the same machine in the same
+// run.
 //
 //   bench_loopback [--seconds S] [--receive-buffer BYTES] [--max-rate R] [--client-at RATE]
+//                  [--only arrival]
 //
 // --client-at runs one trial of the client drained on arrival at that rate and nothing else (for
-// a profiler).
+// a profiler). --only arrival searches only the two clients drained on arrival, recording and
+// not, side by side.
 //
 // For each receiver the rate doubles from 1,000/s until a trial loses datagrams, then a
 // bisection narrows the step to 5 %, and the rate found must pass three more trials; the figure
@@ -19,6 +22,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "bench/ReceiverTrials.h"
 
@@ -36,6 +40,7 @@ struct Options {
     int receiveBuffer = 0;
     double maxRate = 2e6;
     double clientAt = 0;
+    bool onlyArrival = false;
 };
 
 struct Found {
@@ -61,7 +66,7 @@ Tried Try(const char* name, Trial trial, const PreparedStream& stream, TrialSett
                     100.0 * static_cast<double>(r.peakQueuedBytes) / r.receiveBuffer,
                     r.receiveBuffer);
     }
-    std::printf("%s\n", r.Lossless() ? "" : "  LOSS");
+    std::printf("%s%s\n", r.Lossless() ? "" : "  LOSS", r.unrecorded ? " (not all recorded)" : "");
     std::fflush(stdout);
     if (!r.Lossless()) {
         return {Outcome::Loss, r.achievedRate};
@@ -132,6 +137,9 @@ Options Parse(int argc, char** argv) {
             o.clientAt = std::atof(argv[i + 1]);
         } else if (std::strcmp(argv[i], "--max-rate") == 0) {
             o.maxRate = std::atof(argv[i + 1]);
+        } else if (std::strcmp(argv[i], "--only") == 0 &&
+                   std::strcmp(argv[i + 1], "arrival") == 0) {
+            o.onlyArrival = true;
         } else {
             std::fprintf(stderr, "bench_loopback: unknown option %s\n", argv[i]);
             std::exit(2);
@@ -142,6 +150,36 @@ Options Parse(int argc, char** argv) {
 
 void Report(const char* key, const Found& f) {
     std::printf("%s=%.0f%s\n", key, f.rate, f.senderBound ? " (sender-bound: at least)" : "");
+}
+
+// Recording against not recording, searched in pairs, the order alternating, so that the load
+// of a shared machine falls on both alike; the median of the pairs' ratios.
+int CompareRecording(const PreparedStream& stream, const Options& options) {
+    constexpr int PAIRS = 3;
+    std::vector<double> ratios;
+    for (int pair = 0; pair < PAIRS; ++pair) {
+        Found arrival;
+        Found recording;
+        if (pair % 2 == 0) {
+            arrival = Search("arrive", RunClientOnArrivalTrial, stream, options);
+            recording = Search("record", RunClientOnArrivalRecordingTrial, stream, options);
+        } else {
+            recording = Search("record", RunClientOnArrivalRecordingTrial, stream, options);
+            arrival = Search("arrive", RunClientOnArrivalTrial, stream, options);
+        }
+        std::printf("pair %d:\n", pair + 1);
+        Report("client_on_arrival_max_lossless_per_s", arrival);
+        Report("client_on_arrival_recording_max_lossless_per_s", recording);
+        if (arrival.rate > 0) {
+            ratios.push_back(recording.rate / arrival.rate);
+            std::printf("recording_to_not_recording_ratio=%.3f\n", ratios.back());
+        }
+    }
+    std::sort(ratios.begin(), ratios.end());
+    if (!ratios.empty()) {
+        std::printf("\nrecording_to_not_recording_ratio_median=%.3f\n", ratios[ratios.size() / 2]);
+    }
+    return 0;
 }
 
 } // namespace
@@ -164,16 +202,24 @@ int main(int argc, char** argv) {
                    ? 0
                    : 1;
     }
+    if (options.onlyArrival) {
+        return CompareRecording(stream, options);
+    }
+    const Found arrival = Search("arrive", RunClientOnArrivalTrial, stream, options);
+    const Found recording = Search("record", RunClientOnArrivalRecordingTrial, stream, options);
     const Found loop = Search("loop", RunReceiveLoopTrial, stream, options);
     const Found client = Search("client", RunClientTrial, stream, options);
-    const Found arrival = Search("arrive", RunClientOnArrivalTrial, stream, options);
     std::printf("\n");
     Report("receive_loop_max_lossless_per_s", loop);
     Report("client_max_lossless_per_s", client);
     Report("client_on_arrival_max_lossless_per_s", arrival);
+    Report("client_on_arrival_recording_max_lossless_per_s", recording);
     if (loop.rate > 0) {
         std::printf("client_to_loop_ratio=%.3f\n", client.rate / loop.rate);
         std::printf("client_on_arrival_to_loop_ratio=%.3f\n", arrival.rate / loop.rate);
+    }
+    if (arrival.rate > 0) {
+        std::printf("recording_to_not_recording_ratio=%.3f\n", recording.rate / arrival.rate);
     }
     return 0;
 }

@@ -38,3 +38,7 @@ std::string ConfigFilePath(const std::string& fileName) {
 std::string StateFilePath(const std::string& relativePath) {
     return XdgPath("XDG_STATE_HOME", ".local/state", relativePath);
 }
+
+std::string DataFilePath(const std::string& relativePath) {
+    return XdgPath("XDG_DATA_HOME", ".local/share", relativePath);
+}

@@ -38,3 +38,16 @@ TEST(StateFilePath, FollowsAnAbsoluteXdgStateHomeElseTheHomeDirectory) {
     }
     ::unsetenv("XDG_STATE_HOME");
 }
+
+TEST(DataFilePath, FollowsAnAbsoluteXdgDataHomeElseTheHomeDirectory) {
+    ::setenv("HOME", "/home/u", 1);
+    const std::vector<std::pair<const char*, std::string>> cases = {
+        {"/data", "/data/vyr/players.sqlite"},
+        {"rel", "/home/u/.local/share/vyr/players.sqlite"},
+        {"", "/home/u/.local/share/vyr/players.sqlite"}};
+    for (const auto& [xdgVar, expected] : cases) {
+        ::setenv("XDG_DATA_HOME", xdgVar, 1);
+        EXPECT_EQ(DataFilePath("vyr/players.sqlite"), expected) << xdgVar;
+    }
+    ::unsetenv("XDG_DATA_HOME");
+}

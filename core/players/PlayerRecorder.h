@@ -1,0 +1,39 @@
+#pragma once
+// Feeds the player memory from an admin client: its events, its login and its end. The front
+// end makes four kinds of calls:
+//   OnConnect(server, user)    when it calls client.Connect
+//   OnEvent(event)             from client.onEvent
+//   OnTick()                   after each client.OnTimer (notices the login and the end)
+//   OnKick(pos) / OnBan(pos)   before client.Kick(pos) / client.Ban(pos)
+
+#include <string>
+
+#include "core/players/PlayerStore.h"
+#include "engine/AdminClient.h"
+#include "engine/ClientEvent.h"
+
+class CPlayerRecorder {
+  public:
+    CPlayerRecorder(CPlayerStore& store, const CAdminClient& client);
+
+    void OnConnect(ServerKey server, std::string adminUser);
+    void OnEvent(const ClientEvent& event);
+    void OnTick();
+    void OnKick(int position);
+    void OnBan(int position);
+
+    const ServerKey& Server() const { return server; }
+
+  private:
+    // The session starts at the login. Events handled in the same drain as the welcome come
+    // before the front end's next tick: the first of them starts it, with the roster as it
+    // stood before that event.
+    void StartIfLoggedIn(const ClientEvent* first);
+    void RecordAction(int position, ActionKind kind);
+
+    CPlayerStore& store;
+    const CAdminClient& client;
+    ServerKey server;
+    std::string adminUser;
+    bool recording = false;
+};

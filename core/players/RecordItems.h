@@ -1,0 +1,88 @@
+#pragma once
+// What the event loop hands the writer thread: one item per event or change, in order.
+
+#include <cstdint>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "core/players/PlayerRecords.h"
+
+namespace record {
+
+struct SessionStarted {
+    ServerKey server;
+    std::string adminUser;
+    std::vector<std::string> present; // names on the server at login
+};
+struct Joined {
+    std::string name;
+};
+struct Left {
+    std::string name;
+    LeaveHow how = LeaveHow::Left;
+};
+struct Died {
+    std::string victim;
+    DeathCause cause = DeathCause::Died;
+    std::string killer;
+};
+struct Scored {
+    std::string name;
+    std::int64_t value = 0;
+};
+struct Said {
+    std::string name; // empty: the server, or a sender no one knew
+    int kind = 0;
+    std::string text;
+};
+struct SessionEnded {};
+struct ActionTaken {
+    ServerKey server;
+    std::string name;
+    ActionKind kind = ActionKind::Kick;
+    std::string adminUser;
+    std::string detail;
+};
+struct NoteSet {
+    ServerKey server;
+    std::string name;
+    std::string note;
+    std::string adminUser;
+};
+struct FlagSet {
+    ServerKey server;
+    std::string name;
+    PlayerFlag flag = PlayerFlag::None;
+};
+struct Forgotten {
+    ServerKey server;
+    std::string name;
+};
+struct RetentionSet {
+    int days = 0;
+};
+struct BanRecorded {
+    std::int64_t id = 0;
+    BanRequest request;
+};
+struct BanLifted {
+    std::int64_t id = 0;
+    BanState how = BanState::LiftedAtExpiry;
+    std::string adminUser;
+};
+struct BanLiftFailed {
+    std::int64_t id = 0;
+};
+
+// Events of the current connection; the rest are the user's changes.
+using What =
+    std::variant<SessionStarted, Joined, Left, Died, Scored, Said, SessionEnded, ActionTaken,
+                 NoteSet, FlagSet, Forgotten, RetentionSet, BanRecorded, BanLifted, BanLiftFailed>;
+
+struct Item {
+    std::int64_t at = 0;
+    What what;
+};
+
+} // namespace record
