@@ -3,11 +3,13 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 #include "cli/CliTexts.h"
 #include "core/CoreTexts.h"
@@ -69,8 +71,9 @@ std::string Trimmed(std::string text) {
 } // namespace
 
 CliSession::CliSession(const CliOptions& options, Mode mode, std::vector<std::string> commands,
-                       EventPrinter& printer)
-    : options(options), mode(mode), commands(std::move(commands)), printer(printer) {
+                       EventPrinter& printer, std::unique_ptr<PromptTerminal> terminal)
+    : options(options), mode(mode), commands(std::move(commands)), printer(printer),
+      terminal(std::move(terminal)) {
     SetMessageBoxHook([this](const std::string& text) { this->printer.Box(text); });
     client.onEvent = [this](const ClientEvent& event) { OnEvent(event); };
 }
@@ -102,8 +105,9 @@ int CliSession::Run(const Login& login) {
         if (client.link->isOpen) {
             waits.push_back({client.link->socketHandle, POLLIN, 0});
         }
-        const bool watchStdin = prompt != nullptr || readingStdin;
-        if (watchStdin) {
+        if (prompt) {
+            waits.push_back({prompt->InputFd(), POLLIN, 0});
+        } else if (readingStdin) {
             waits.push_back({STDIN_FILENO, POLLIN, 0});
         }
         if (poll(waits.data(), waits.size(), PollTimeout()) < 0 && errno != EINTR) {
@@ -117,15 +121,16 @@ int CliSession::Run(const Login& login) {
             }
             if (w.fd == signalPipe[0]) {
                 OnSignal();
+            } else if (prompt && w.fd == prompt->InputFd()) {
+                prompt->OnReadable();
             } else if (w.fd == STDIN_FILENO) {
-                if (prompt) {
-                    prompt->OnReadable();
-                } else {
-                    ReadPipedInput();
-                }
+                ReadPipedInput();
             } else {
                 Tick(TIMER_POLL); // drained on arrival, not at the next poll tick
             }
+        }
+        if (prompt && !finished) {
+            prompt->OnTime();
         }
         for (const unsigned id : timers.TakeDue(Clock::now())) {
             if (!finished) {
@@ -221,8 +226,15 @@ void CliSession::OnEvent(const ClientEvent& event) {
 void CliSession::StartJob() {
     const Clock::time_point now = Clock::now();
     if (mode == Mode::Interactive) {
+        std::string history = CliHistoryPath();
+        if (struct stat info{};
+            !history.empty() && stat(history.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+            printer.Error(history + clitexts::HISTORY_NOT_A_FILE);
+            history.clear();
+        }
         prompt = std::make_unique<InteractivePrompt>(
-            CliHistoryPath(), [this](std::optional<std::string> line) { OnPromptLine(line); },
+            std::move(terminal), history,
+            [this](std::optional<std::string> line) { OnPromptLine(line); },
             [this] { return PlayerNames(*client.roster); });
         FlushOutput();
         prompt->Start();
@@ -293,6 +305,9 @@ void CliSession::CheckJob() {
 
 int CliSession::PollTimeout() const {
     int timeout = timers.MsUntilNext(Clock::now());
+    if (const int keys = prompt ? prompt->PollTimeout() : -1; keys >= 0) {
+        timeout = timeout < 0 ? keys : std::min(timeout, keys);
+    }
     for (const auto& deadline : {quitAt, removalDeadline, shutdownDeadline}) {
         if (deadline) {
             const auto left =
@@ -385,6 +400,9 @@ void CliSession::SendConsoleLine(std::string_view utf8, const std::string& where
 }
 
 void CliSession::OnPromptLine(std::optional<std::string> line) {
+    if (finished) {
+        return; // keys typed after :quit
+    }
     if (!line) {
         Finish(EXIT_OK);
         return;
@@ -490,9 +508,14 @@ int RunCli(const CliOptions& options) {
     style.timestamps = options.timestamps;
     style.quiet = options.quiet;
     EventPrinter printer(style);
-    const CliSession::Mode mode = options.HasJob()  ? CliSession::Mode::Job
-                                  : stdinIsTerminal ? CliSession::Mode::Interactive
-                                                    : CliSession::Mode::Piped;
-    CliSession session(options, mode, std::move(commands), printer);
+    CliSession::Mode mode = options.HasJob()  ? CliSession::Mode::Job
+                            : stdinIsTerminal ? CliSession::Mode::Interactive
+                                              : CliSession::Mode::Piped;
+    std::unique_ptr<PromptTerminal> terminal;
+    if (mode == CliSession::Mode::Interactive && !(terminal = PromptTerminal::Open())) {
+        std::fprintf(stderr, "vyr-cli: %s%s\n", clitexts::NO_PROMPT, std::strerror(errno));
+        mode = CliSession::Mode::Piped;
+    }
+    CliSession session(options, mode, std::move(commands), printer, std::move(terminal));
     return session.Run(*login.login);
 }

@@ -29,9 +29,10 @@ class CliSession {
   public:
     enum class Mode { Interactive, Piped, Job };
 
-    // `commands` are the console lines of the options, already in wire form.
+    // `commands` are the console lines of the options, already in wire form; `terminal` is the
+    // prompt's, in interactive mode.
     CliSession(const CliOptions& options, Mode mode, std::vector<std::string> commands,
-               EventPrinter& printer);
+               EventPrinter& printer, std::unique_ptr<PromptTerminal> terminal = nullptr);
     ~CliSession();
     CliSession(const CliSession&) = delete;
     CliSession& operator=(const CliSession&) = delete;
@@ -66,6 +67,7 @@ class CliSession {
     CAdminClient client;
     CSessionRule rule;
     DeadlineTimers timers;
+    std::unique_ptr<PromptTerminal> terminal; // until the prompt takes it
     std::unique_ptr<InteractivePrompt> prompt;
 
     bool connected = false;
