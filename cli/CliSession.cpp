@@ -17,6 +17,7 @@
 #include "core/WireText.h"
 #include "engine/Timers.h"
 #include "platform/MessageBox.h"
+#include "platform/SecretMemory.h"
 #include "platform/WholeFile.h"
 
 namespace {
@@ -83,10 +84,12 @@ CliSession::~CliSession() {
     SetMessageBoxHook(nullptr);
 }
 
-int CliSession::Run(const Login& login) {
+int CliSession::Run(Login& login) {
     InstallSignalPipe();
-    if (!client.Connect(login.host.c_str(), login.port, login.user.c_str(),
-                        login.password.c_str())) {
+    const bool opened =
+        client.Connect(login.host.c_str(), login.port, login.user.c_str(), login.password.c_str());
+    Wipe(login.password); // the login request is on its way: no need for it any more
+    if (!opened) {
         printer.Error(std::string(texts::CONNECT_FAILED) + " (" + login.host + ":" +
                       std::to_string(login.port) + ")");
         FlushOutput();
@@ -478,6 +481,7 @@ void CliSession::FlushOutput() {
 }
 
 int RunCli(const CliOptions& options) {
+    KeepOutOfCoreDumps(); // the password is held from here to the end
     const bool stdinIsTerminal = isatty(STDIN_FILENO) != 0;
     std::vector<std::string> commands;
     for (const std::string& text : options.commands) {
@@ -492,7 +496,10 @@ int RunCli(const CliOptions& options) {
         }
         commands.push_back(line->latin1);
     }
-    const LoginLookup login = ResolveLogin(options, stdinIsTerminal);
+    LoginLookup login = ResolveLogin(options, stdinIsTerminal);
+    if (login.signal != 0) {
+        return 128 + login.signal;
+    }
     if (!login.warning.empty()) {
         std::fprintf(stderr, "vyr-cli: %s\n", login.warning.c_str());
     }

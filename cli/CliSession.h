@@ -37,7 +37,8 @@ class CliSession {
     CliSession(const CliSession&) = delete;
     CliSession& operator=(const CliSession&) = delete;
 
-    int Run(const Login& login);
+    // Wipes the password once the login request is sent.
+    int Run(Login& login);
 
   private:
     using Clock = DeadlineTimers::Clock;

@@ -1,6 +1,6 @@
-// The interactive prompt driven through a pseudo-terminal: history kept across runs, Tab
-// completion, an event arriving while a line is half typed, keys that stop short, stdout on a
-// pipe, and a FIFO for the history.
+// The interactive prompt and the password question driven through a pseudo-terminal: history
+// kept across runs, Tab completion, an event arriving while a line is half typed, keys that stop
+// short, stdout on a pipe, a FIFO for the history, and every way out of the question.
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -140,6 +140,58 @@ TEST_F(CliTest, WithStdoutOnAPipeThePromptStaysOnTheTerminal) {
         EXPECT_TRUE(types.count("player") && types.count("chat") && types.count("disconnected"))
             << cli.out;
     }
+}
+
+// Every way out of the password question leaves the terminal exactly as it was.
+TEST_F(CliTest, EveryWayOutOfThePasswordQuestionPutsTheTerminalBack) {
+    StartServer();
+    struct Case {
+        const char* what;
+        std::string keys;
+        int signal;
+        int status;
+    };
+    const Case cases[] = {
+        {"Ctrl+C", "half\x03", 0, 130},       {"SIGTERM", "half", SIGTERM, 128 + SIGTERM},
+        {"SIGHUP", "", SIGHUP, 128 + SIGHUP}, {"end of input", "\x04", 0, 2},
+        {"the password", "admin\r", 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        PtyCli cli(home, To({"--players"}), {{{"VYR_PASSWORD", ""}}});
+        ASSERT_TRUE(cli.WaitFor("Password: ")) << cli.screen;
+        EXPECT_EQ(cli.Terminal().c_lflag & ECHO, 0u) << "typing shows";
+        cli.Type(c.keys);
+        if (c.signal != 0) {
+            cli.WaitFor("\x04never", 0, 200ms); // the keys are in before the signal
+            cli.Signal(c.signal);
+        }
+        EXPECT_EQ(cli.WaitForExit(), c.status) << cli.screen;
+        EXPECT_TRUE(SameTerminal(cli.Terminal(), PtyCli::InitialTerminal()));
+        EXPECT_EQ(cli.screen.find("half"), std::string::npos) << cli.screen;
+    }
+}
+
+// Under a shell's job control Ctrl+Z stops the program with the terminal as it was, and the
+// question comes again, hidden, when the job goes on.
+TEST_F(CliTest, CtrlZAtThePasswordQuestionStopsWithTheTerminalAsItWas) {
+    StartServer();
+    PtyCli::Options options;
+    options.env = {{"VYR_PASSWORD", ""}};
+    options.underJobControl = true;
+    PtyCli cli(home, To({"--players"}), options);
+    ASSERT_TRUE(cli.WaitFor("Password: ")) << cli.screen;
+    cli.Type("half\x1a");
+    ASSERT_TRUE(cli.WaitFor("[stopped]")) << cli.screen;
+    EXPECT_TRUE(SameTerminal(cli.Terminal(), PtyCli::InitialTerminal()));
+    const std::size_t from = cli.screen.size();
+    cli.Type("\n"); // the shell's `fg`
+    ASSERT_TRUE(cli.WaitFor("Password: ", from)) << cli.screen;
+    EXPECT_EQ(cli.Terminal().c_lflag & ECHO, 0u);
+    cli.Type("admin\r");
+    EXPECT_TRUE(cli.WaitFor("VALUE  NAME", from)) << cli.screen;
+    EXPECT_EQ(cli.WaitForExit(), 0) << cli.screen;
+    EXPECT_TRUE(SameTerminal(cli.Terminal(), PtyCli::InitialTerminal()));
 }
 
 // A FIFO where the history file should be: said once, never opened to wait on, left as it is;
