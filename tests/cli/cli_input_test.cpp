@@ -1,6 +1,6 @@
-// What vyr-cli takes in: password sources (files, pipes, settings others can read), piped console
-// lines, lines the wire cannot carry, kick and ban targets, and hostile server text on the way
-// out; and where the password must never end up.
+// What vyr-cli takes in: password sources (files, pipes, settings others can read), console lines
+// from every source, lines the wire cannot carry, kick and ban targets, and hostile server text
+// on the way out; and where the password must never end up.
 
 #include <fcntl.h>
 #include <gmock/gmock.h>
@@ -200,6 +200,17 @@ TEST_F(CliTest, PipedLinesAreSentInOrderAndUncarriableOnesRefused) {
     EXPECT_EQ(log.find("ary"), std::string::npos);
 }
 
+// Console lines given as options follow the same rule: a blank one is not sent, and leading
+// blanks are dropped.
+TEST_F(CliTest, OptionLinesAreCleanedAsTypedAndPipedOnes) {
+    StartServer();
+    CliProcess cli(home, To({"-w", "0.3", "-c", "", "-c", "   padded", "-c", " \t", "last"}));
+    EXPECT_EQ(RunCli(cli), 0) << cli.err;
+    ASSERT_TRUE(ServerSaid("chat: last\n"));
+    EXPECT_NE(server.Output().find("chat: padded\nchat: last\n"), std::string::npos)
+        << server.Output();
+}
+
 TEST_F(CliTest, KickAndBanByNameOrIdSucceedOnTheServersReport) {
     StartServer({"--players", "2", "--rate", "0", "--seed", "11"});
     CliProcess players(home, To({"--players", "--no-color"}));
@@ -247,13 +258,19 @@ TEST_F(CliTest, HostileServerTextIsShownEscaped) {
     fake.Send(wire::EncodeWelcome({}));
     fake.Send(wire::EncodePlayerJoin(1, "Ev\x1B[2Jil"));
     fake.Send(wire::EncodeServerChat(0, CHAT_KIND_SERVER, "\x1B]0;owned\x07\nforged\r\xE9"));
+    fake.Send(wire::EncodeListText("10.0.0.7|Disconnected: Server shutdown.|"));
     EXPECT_TRUE(cli.WaitForOutput("forged"));
+    EXPECT_TRUE(cli.WaitForOutput("Server shutdown.\n"));
     cli.Signal(SIGTERM);
     cli.WaitForExit();
     EXPECT_EQ(cli.out.find('\x1B'), std::string::npos) << cli.out;
     EXPECT_NE(cli.out.find("Ev\\x1b[2Jil has joined the game."), std::string::npos) << cli.out;
     EXPECT_NE(cli.out.find("<\\x1b]0;owned\\x07\\nforged\\r\xC3\xA9>"), std::string::npos)
         << cli.out;
+    // List entries are indented, so that none passes for a line of the tool's own.
+    EXPECT_NE(cli.out.find("\n  10.0.0.7\n  Disconnected: Server shutdown.\n"), std::string::npos)
+        << cli.out;
+    EXPECT_EQ(cli.out.find("\nDisconnected: Server shutdown."), std::string::npos) << cli.out;
 }
 
 // The password reaches no core dump (the process is not dumpable while it holds one: an abort
