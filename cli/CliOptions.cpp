@@ -163,7 +163,8 @@ interactive prompt; with stdin a pipe, every line read is sent as a console line
   -H, --host HOST          server host (default: IP from vyr.ini)
   -p, --port PORT          server admin port, 1-65535 (default: Port from vyr.ini)
   -u, --user USER          admin user (default: Username from vyr.ini)
-      --password-file FILE read the password from the first line of FILE
+      --password-file FILE read the password from the first line of FILE, a
+                           file, pipe or FIFO (<(pass show game), /dev/stdin)
   -c, --command TEXT       send TEXT as a console line (repeatable, in order);
                            COMMAND words after the options are one more line
   -w, --wait SECONDS       after the last command, keep printing answers this
