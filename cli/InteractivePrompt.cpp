@@ -219,15 +219,18 @@ void InteractivePrompt::EditOneKey() {
     }
     std::string line(typed, static_cast<std::size_t>(count - 1));
     ClearLine(); // libedit leaves a finished line in its buffer in this mode
+    std::string failure;
     if (!line.empty()) {
         HistEvent event;
         history(historyList, &event, H_ENTER, line.c_str());
-        if (const std::string failure = store.Add(line); !failure.empty()) {
-            PrintAbove({}, "vyr-cli: " + texts::Filled(texts::HISTORY_NOT_SAVED, failure) + "\n");
-        }
+        failure = store.Add(line);
     }
     onLine(std::move(line));
-    el_set(editor, EL_REFRESH);
+    if (!failure.empty()) {
+        PrintAbove({}, "vyr-cli: " + texts::Filled(texts::HISTORY_NOT_SAVED, failure) + "\n");
+    } else {
+        el_set(editor, EL_REFRESH);
+    }
 }
 
 // Counted in characters, as the editor counts: a multibyte character is one.

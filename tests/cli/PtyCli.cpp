@@ -101,6 +101,9 @@ PtyCli::PtyCli(const std::string& home, const std::vector<std::string>& args, Op
         if (options.stdoutToPipe) {
             dup2(pipeFds[1], STDOUT_FILENO);
         }
+        if (options.inChild) {
+            options.inChild();
+        }
         if (options.underJobControl) {
             RunAsJob(command);
         }

@@ -7,6 +7,7 @@
 #include <termios.h>
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -28,6 +29,8 @@ class PtyCli {
         // Ctrl+Z stops it as it would under bash; when it stops, the shell writes "[stopped]" and
         // continues it after the next line typed.
         bool underJobControl = false;
+        // Runs in the child just before vyr-cli is started (limits, say).
+        std::function<void()> inChild;
     };
 
     PtyCli(const std::string& home, const std::vector<std::string>& args);

@@ -5,9 +5,12 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <fstream>
+#include <iterator>
 #include <set>
 #include <sstream>
 
@@ -158,7 +161,9 @@ TEST_F(CliTest, EveryWayOutOfThePasswordQuestionPutsTheTerminalBack) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        PtyCli cli(home, To({"--players"}), {{{"VYR_PASSWORD", ""}}});
+        PtyCli::Options options;
+        options.env = {{"VYR_PASSWORD", ""}};
+        PtyCli cli(home, To({"--players"}), options);
         ASSERT_TRUE(cli.WaitFor("Password: ")) << cli.screen;
         EXPECT_EQ(cli.Terminal().c_lflag & ECHO, 0u) << "typing shows";
         cli.Type(c.keys);
@@ -215,6 +220,34 @@ TEST_F(CliTest, AFifoInPlaceOfTheHistoryIsSaidAndNothingWaits) {
     struct stat info {};
     ASSERT_EQ(stat(fifo.c_str(), &info), 0);
     EXPECT_TRUE(S_ISFIFO(info.st_mode));
+}
+
+// A full disk (here: a file size limit, SIGXFSZ ignored) keeps the old history whole and is said
+// once; the lines still go.
+TEST_F(CliTest, AFullDiskKeepsTheOldHistoryAndIsSaidOnce) {
+    StartServer();
+    const std::string history = home + "/state/vyr/cli_history";
+    ASSERT_EQ(mkdir((home + "/state").c_str(), 0700), 0);
+    ASSERT_EQ(mkdir((home + "/state/vyr").c_str(), 0700), 0);
+    std::ofstream(history) << "old\n";
+    PtyCli::Options options;
+    options.inChild = [] {
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{8, 8};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    };
+    PtyCli cli(home, To({"--no-color"}), options);
+    ASSERT_TRUE(cli.WaitFor("vyr> ")) << cli.screen;
+    cli.Type("first line\rsecond line\r");
+    EXPECT_TRUE(ServerSaid("chat: second line\n")) << cli.screen;
+    cli.Type(":quit\r");
+    EXPECT_EQ(cli.WaitForExit(), 0);
+    const std::string message = "The command history cannot be saved: " + history;
+    const std::size_t said = cli.screen.find(message);
+    EXPECT_NE(said, std::string::npos) << cli.screen;
+    EXPECT_EQ(cli.screen.find(message, said + 1), std::string::npos) << cli.screen;
+    std::ifstream file(history);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), "old\n");
 }
 
 } // namespace
