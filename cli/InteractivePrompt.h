@@ -73,7 +73,7 @@ class InteractivePrompt {
     LineHandler onLine;
     CompletionSource candidates;
     CKeySplitter keys;
-    bool ended = false; // the terminal is gone
+    bool ended = false; // Ctrl+D, or the terminal hung up
 };
 
 // $XDG_STATE_HOME/vyr/cli_history, else ~/.local/state/vyr/cli_history; empty when neither
