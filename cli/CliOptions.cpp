@@ -194,7 +194,8 @@ interactive prompt; with stdin a pipe, every line read is sent as a console line
                            one-shot job on each in turn, each line marked with
                            its server, and exits with the worst status
       --servers            list the saved servers and exit
-      --password-file FILE read the password from the first line of FILE
+      --password-file FILE read the password from the first line of FILE, a
+                           file, pipe or FIFO (<(pass show game), /dev/stdin)
   -c, --command TEXT       send TEXT as a console line (repeatable, in order);
                            COMMAND words after the options are one more line
   -w, --wait SECONDS       after the last command, keep printing answers this

@@ -2,8 +2,10 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "cli/CliSession.h"
 #include "cli/CliTexts.h"
@@ -11,6 +13,7 @@
 #include "core/WireText.h"
 #include "core/automation/Automation.h"
 #include "core/profiles/ServerProfiles.h"
+#include "platform/SecretMemory.h"
 
 namespace {
 
@@ -59,7 +62,10 @@ int RunOne(const CliOptions& options, const ServerProfile* profile,
             return EXIT_USAGE;
         }
     }
-    const LoginLookup login = ResolveLogin(options, profile, stdinIsTerminal);
+    LoginLookup login = ResolveLogin(options, profile, stdinIsTerminal);
+    if (login.signal != 0) {
+        return 128 + login.signal;
+    }
     if (!login.warning.empty()) {
         Complain(login.warning);
     }
@@ -76,16 +82,23 @@ int RunOne(const CliOptions& options, const ServerProfile* profile,
     style.quiet = options.quiet;
     style.server = markLines && profile ? profile->name : std::string();
     EventPrinter printer(style);
-    const CliSession::Mode mode = options.HasJob()  ? CliSession::Mode::Job
-                                  : stdinIsTerminal ? CliSession::Mode::Interactive
-                                                    : CliSession::Mode::Piped;
-    CliSession session(options, mode, commands, printer, rules.empty() ? nullptr : &automation);
+    CliSession::Mode mode = options.HasJob()  ? CliSession::Mode::Job
+                            : stdinIsTerminal ? CliSession::Mode::Interactive
+                                              : CliSession::Mode::Piped;
+    std::unique_ptr<PromptTerminal> terminal;
+    if (mode == CliSession::Mode::Interactive && !(terminal = PromptTerminal::Open())) {
+        Complain(clitexts::NO_PROMPT + std::string(std::strerror(errno)));
+        mode = CliSession::Mode::Piped;
+    }
+    CliSession session(options, mode, commands, printer, std::move(terminal),
+                       rules.empty() ? nullptr : &automation);
     return session.Run(*login.login);
 }
 
 } // namespace
 
 int RunCli(const CliOptions& options) {
+    KeepOutOfCoreDumps(); // a password is held from here to the end
     std::vector<std::string> commands;
     for (const std::string& text : options.commands) {
         const std::optional<WireText> line = ConsoleLineForWire(text);

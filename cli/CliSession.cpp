@@ -3,12 +3,14 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <utility>
 
 #include "cli/CliTexts.h"
@@ -17,6 +19,7 @@
 #include "core/WireText.h"
 #include "engine/Timers.h"
 #include "platform/MessageBox.h"
+#include "platform/SecretMemory.h"
 #include "platform/WholeFile.h"
 
 namespace {
@@ -71,9 +74,11 @@ std::string Trimmed(std::string text) {
 } // namespace
 
 CliSession::CliSession(const CliOptions& options, Mode mode, std::vector<std::string> commands,
-                       EventPrinter& printer, CAutomation* automation)
+                       EventPrinter& printer, std::unique_ptr<PromptTerminal> terminal,
+                       CAutomation* automation)
     : options(options), mode(mode), commands(std::move(commands)), printer(printer),
-      automation(automation ? std::make_unique<CAutomationSession>(*automation) : nullptr) {
+      automation(automation ? std::make_unique<CAutomationSession>(*automation) : nullptr),
+      terminal(std::move(terminal)) {
     SetMessageBoxHook([this](const std::string& text) { this->printer.Box(text); });
     client.onEvent = [this](const ClientEvent& event) { OnEvent(event); };
 }
@@ -83,10 +88,14 @@ CliSession::~CliSession() {
     SetMessageBoxHook(nullptr);
 }
 
-int CliSession::Run(const Login& runLogin) {
+int CliSession::Run(Login& runLogin) {
     InstallSignalPipe();
     login = &runLogin;
-    if (!StartAttempt()) {
+    const bool opened = StartAttempt();
+    if (!options.reconnect) {
+        Wipe(runLogin.password); // the login request is on its way: no need for it any more
+    }
+    if (!opened) {
         return EXIT_UNREACHABLE;
     }
     if (automation) {
@@ -98,8 +107,9 @@ int CliSession::Run(const Login& runLogin) {
         if (client.link->isOpen) {
             waits.push_back({client.link->socketHandle, POLLIN, 0});
         }
-        const bool watchStdin = prompt != nullptr || readingStdin;
-        if (watchStdin) {
+        if (prompt) {
+            waits.push_back({prompt->InputFd(), POLLIN, 0});
+        } else if (readingStdin) {
             waits.push_back({STDIN_FILENO, POLLIN, 0});
         }
         if (poll(waits.data(), waits.size(), PollTimeout()) < 0 && errno != EINTR) {
@@ -113,15 +123,16 @@ int CliSession::Run(const Login& runLogin) {
             }
             if (w.fd == signalPipe[0]) {
                 OnSignal();
+            } else if (prompt && w.fd == prompt->InputFd()) {
+                prompt->OnReadable();
             } else if (w.fd == STDIN_FILENO) {
-                if (prompt) {
-                    prompt->OnReadable();
-                } else {
-                    ReadPipedInput();
-                }
+                ReadPipedInput();
             } else {
                 Tick(TIMER_POLL); // drained on arrival, not at the next poll tick
             }
+        }
+        if (prompt && !finished) {
+            prompt->OnTime();
         }
         for (const unsigned id : timers.TakeDue(Clock::now())) {
             if (!finished && id != TIMER_AUTOMATION) {
@@ -283,8 +294,15 @@ void CliSession::OnEvent(const ClientEvent& event) {
 void CliSession::StartJob() {
     const Clock::time_point now = Clock::now();
     if (mode == Mode::Interactive) {
+        std::string history = CliHistoryPath();
+        if (struct stat info{};
+            !history.empty() && stat(history.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+            printer.Error(history + clitexts::HISTORY_NOT_A_FILE);
+            history.clear();
+        }
         prompt = std::make_unique<InteractivePrompt>(
-            CliHistoryPath(), [this](std::optional<std::string> line) { OnPromptLine(line); },
+            std::move(terminal), history,
+            [this](std::optional<std::string> line) { OnPromptLine(line); },
             [this] { return PlayerNames(*client.roster); });
         FlushOutput();
         prompt->Start();
@@ -344,6 +362,9 @@ void CliSession::CheckJob() {
 
 int CliSession::PollTimeout() const {
     int timeout = timers.MsUntilNext(Clock::now());
+    if (const int keys = prompt ? prompt->PollTimeout() : -1; keys >= 0) {
+        timeout = timeout < 0 ? keys : std::min(timeout, keys);
+    }
     const std::optional<Clock::time_point> automationDeadline =
         automation ? automation->Deadline() : std::nullopt;
     for (const auto& deadline :
@@ -439,6 +460,9 @@ void CliSession::SendConsoleLine(std::string_view utf8, const std::string& where
 }
 
 void CliSession::OnPromptLine(std::optional<std::string> line) {
+    if (finished) {
+        return; // keys typed after :quit
+    }
     if (!line) {
         Finish(EXIT_OK);
         return;

@@ -32,15 +32,17 @@ class CliSession {
   public:
     enum class Mode { Interactive, Piped, Job };
 
-    // `commands` are the console lines of the options, already in wire form; `automation` runs
-    // its rules over the session when given.
+    // `commands` are the console lines of the options, already in wire form; `terminal` is the
+    // prompt's, in interactive mode; `automation` runs its rules over the session when given.
     CliSession(const CliOptions& options, Mode mode, std::vector<std::string> commands,
-               EventPrinter& printer, CAutomation* automation = nullptr);
+               EventPrinter& printer, std::unique_ptr<PromptTerminal> terminal = nullptr,
+               CAutomation* automation = nullptr);
     ~CliSession();
     CliSession(const CliSession&) = delete;
     CliSession& operator=(const CliSession&) = delete;
 
-    int Run(const Login& login);
+    // Wipes the password once the login request is sent, unless it is kept to reconnect.
+    int Run(Login& login);
 
   private:
     using Clock = DeadlineTimers::Clock;
@@ -80,6 +82,7 @@ class CliSession {
     const Login* login = nullptr;
     std::optional<Clock::time_point> reconnectAt;
     bool jobStarted = false;
+    std::unique_ptr<PromptTerminal> terminal; // until the prompt takes it
     std::unique_ptr<InteractivePrompt> prompt;
 
     bool connected = false;

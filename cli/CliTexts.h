@@ -26,6 +26,10 @@ constexpr char NOT_SENT[] = " not sent: ";
 constexpr char COMMAND_NOT_SENT[] = "command not sent: ";
 constexpr char PLAYER_USAGE[] = " PLAYER (an exact name or #id)";
 constexpr char UNKNOWN_LOCAL_COMMAND[] = "unknown local command (try :help): ";
+constexpr char HISTORY_NOT_A_FILE[] =
+    " is not a regular file: the prompt keeps its history for this run only";
+constexpr char NO_PROMPT[] = "the terminal cannot be opened for the prompt, so every line typed "
+                             "goes to the server as a console line: ";
 constexpr char NO_PASSWORD[] = "no password: use --password-file, VYR_PASSWORD, a saved password "
                                "in vyr.ini, or run on a terminal to be asked";
 

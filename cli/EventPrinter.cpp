@@ -13,6 +13,8 @@
 
 namespace {
 
+constexpr char LIST_INDENT[] = "  ";
+
 // Server text for the terminal: escaped controls, then UTF-8.
 std::string ForTerminal(std::string_view raw) {
     return Latin1ToUtf8(Printable(raw));
@@ -180,8 +182,10 @@ void EventPrinter::PrintEvent(const ClientEvent& event) {
         // Refusals and failed address removals are message boxes, which go to stderr; scores
         // only change the window's player list.
         if (const auto* list = std::get_if<event::ServerList>(&event.what)) {
+            // Indented: no line of the tool's own starts with a blank, so no entry can pass
+            // for one ("Disconnected: ...").
             for (const std::string& entry : list->entries) {
-                TextLine(ForTerminal(entry), COLOUR_BLACK);
+                TextLine(LIST_INDENT + ForTerminal(entry), COLOUR_BLACK);
             }
         } else if (!std::holds_alternative<event::Refused>(event.what) &&
                    !std::holds_alternative<event::RemoveIpResult>(event.what) &&

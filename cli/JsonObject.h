@@ -1,5 +1,6 @@
 #pragma once
-// Builds one JSON object on one line, fields in the order added. Strings must be UTF-8.
+// Builds one JSON object on one line, fields in the order added. The line is valid UTF-8 and valid
+// JSON whatever bytes the strings hold.
 
 #include <string>
 #include <string_view>
@@ -17,5 +18,5 @@ class JsonObject {
     std::string body = "{";
 };
 
-// `text` as a JSON string literal, quotes included.
+// `text` as a JSON string literal, quotes included; bytes that are no UTF-8 become U+FFFD.
 std::string JsonString(std::string_view text);

@@ -1,63 +1,70 @@
 #include "cli/LoginSettings.h"
 
-#include <termios.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
-#include <iostream>
+#include <cstring>
 
+#include "cli/CliTexts.h"
+#include "cli/PasswordPrompt.h"
 #include "cli/ProfilePassword.h"
 #include "core/SavedLogin.h"
-#include "platform/WholeFile.h"
+#include "platform/FirstLine.h"
+#include "platform/SecretMemory.h"
 
 namespace {
 
-// A password file is a line of text; anything larger is not one.
-constexpr std::size_t MAX_PASSWORD_FILE = 64 * 1024;
+using namespace std::chrono_literals;
 
-std::string FirstLine(const std::string& text) {
-    std::string line = text.substr(0, text.find('\n'));
-    if (!line.empty() && line.back() == '\r') {
-        line.pop_back();
-    }
-    return line;
+// A password is a line of text; a file or pipe that holds no line end within this is no
+// password file.
+constexpr std::size_t MAX_PASSWORD_FILE = 4096;
+// How long a pipe may take to give its line: long enough for `pass` to ask for the key's
+// passphrase, short enough that a FIFO nobody writes to does not hold a cron job for ever.
+constexpr std::chrono::seconds PASSWORD_PIPE_WAIT = 120s;
+
+bool ExistsButIsNoFile(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode);
 }
 
-// Reads a line from the terminal on stdin without echoing it.
-std::optional<std::string> PromptWithoutEcho(const char* prompt) {
-    termios saved{};
-    if (tcgetattr(STDIN_FILENO, &saved) != 0) {
+std::optional<std::string> FromPasswordFile(const std::string& path, bool stdinCarriesInput,
+                                            LoginLookup& result) {
+    if (stdinCarriesInput && IsSameFile(path, STDIN_FILENO)) {
+        result.problem = "--password-file " + path + " reads stdin, which carries the console " +
+                         "lines too: give them with -c or after the options instead";
         return std::nullopt;
     }
-    termios quiet = saved;
-    quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
-    quiet.c_lflag |= ECHONL;
-    std::cerr << prompt << std::flush;
-    tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
-    // Byte by byte: whatever follows the line stays unread for the prompt that comes next.
-    std::string line;
-    char c = 0;
-    ssize_t n = 0;
-    while ((n = read(STDIN_FILENO, &c, 1)) == 1 && c != '\n' && line.size() < MAX_PASSWORD_FILE) {
-        line += c;
+    FirstLine file = ReadFirstLine(path, MAX_PASSWORD_FILE, PASSWORD_PIPE_WAIT);
+    const std::string cannot = "cannot read the password file " + path + ": ";
+    switch (file.status) {
+    case FirstLine::Status::Ok:
+        return std::move(file.line);
+    case FirstLine::Status::Missing:
+    case FirstLine::Status::Unreadable:
+        result.problem = cannot + std::strerror(file.error);
+        break;
+    case FirstLine::Status::NotFileOrPipe:
+        result.problem = cannot + "not a regular file, pipe or FIFO";
+        break;
+    case FirstLine::Status::TooLong:
+        result.problem =
+            cannot + "no line end within its first " + std::to_string(MAX_PASSWORD_FILE) + " bytes";
+        break;
+    case FirstLine::Status::TimedOut:
+        result.problem =
+            cannot + "no line came within " + std::to_string(PASSWORD_PIPE_WAIT.count()) + " s";
+        break;
     }
-    tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
-    if (n != 1) {
-        return std::nullopt;
-    }
-    return line;
+    return std::nullopt;
 }
 
-std::optional<std::string> Password(const CliOptions& options, const LoadedLogin& saved,
+std::optional<std::string> Password(const CliOptions& options, LoadedLogin& saved,
                                     const ServerProfile* profile, bool stdinIsTerminal,
                                     LoginLookup& result) {
     if (options.passwordFile) {
-        const FileBytes file = ReadWholeFile(*options.passwordFile, MAX_PASSWORD_FILE);
-        if (file.status != FileReadStatus::Ok) {
-            result.problem = "cannot read the password file " + *options.passwordFile;
-            return std::nullopt;
-        }
-        return FirstLine(file.bytes);
+        return FromPasswordFile(*options.passwordFile, !options.HasJob(), result);
     }
     if (const char* fromEnvironment = std::getenv("VYR_PASSWORD")) {
         return std::string(fromEnvironment);
@@ -70,21 +77,25 @@ std::optional<std::string> Password(const CliOptions& options, const LoadedLogin
             return std::nullopt;
         }
         if (fromProfile.password) {
-            return fromProfile.password;
+            return std::move(fromProfile.password);
         }
     } else if (saved.login.savePassword) {
         if (saved.passwordExposed) {
             result.warning = ExposedPasswordWarning(SavedLoginPath());
         }
-        return saved.login.password;
+        return std::move(saved.login.password);
     }
     if (stdinIsTerminal) {
-        if (std::optional<std::string> typed = PromptWithoutEcho("Password: ")) {
-            return typed;
+        PasswordAnswer typed = AskPasswordWithoutEcho(clitexts::PASSWORD_PROMPT);
+        if (typed.signal != 0) {
+            result.signal = typed.signal;
+            return std::nullopt;
+        }
+        if (typed.password) {
+            return std::move(typed.password);
         }
     }
-    result.problem = "no password: use --password-file, VYR_PASSWORD, a saved password in "
-                     "vyr.ini, or run on a terminal to be asked";
+    result.problem = clitexts::NO_PASSWORD;
     return std::nullopt;
 }
 
@@ -93,14 +104,20 @@ std::optional<std::string> Password(const CliOptions& options, const LoadedLogin
 LoginLookup ResolveLogin(const CliOptions& options, const ServerProfile* profile,
                          bool stdinIsTerminal) {
     // A saved server stands in for vyr.ini's fields; the options still override either.
+    const std::string path = SavedLoginPath();
     LoadedLogin saved;
+    LoginLookup result;
     if (profile) {
         saved.login = {profile->user, {}, false, profile->host, std::to_string(profile->port)};
     } else {
-        saved = LoadSavedLogin(SavedLoginPath());
+        saved = LoadSavedLogin(path);
+        if (ExistsButIsNoFile(path)) {
+            result.warning = path + " is not a regular file; it is not read";
+        }
     }
-    LoginLookup result;
+    const CWipeOnExit savedPassword(saved.login.password); // when it is not the one used
     Login login;
+    const CWipeOnExit loginPassword(login.password); // what a move leaves behind
     login.host = options.host.value_or(saved.login.host);
     const std::string port = options.port.value_or(saved.login.port);
     if (auto problem = CheckServer(login.host, port)) {
@@ -112,15 +129,16 @@ LoginLookup ResolveLogin(const CliOptions& options, const ServerProfile* profile
         result.problem = problem->text;
         return result;
     }
-    const std::optional<std::string> password =
+    std::optional<std::string> password =
         Password(options, saved, profile, stdinIsTerminal, result);
     if (!password) {
         return result;
     }
-    if (auto problem = CheckPassword(*password, login.password)) {
+    const CWipeOnExit typed(*password);
+    if (const std::optional<LoginProblem> problem = CheckPassword(*password, login.password)) {
         result.problem = problem->text;
         return result;
     }
-    result.login = login;
+    result.login = std::move(login);
     return result;
 }

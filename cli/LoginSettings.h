@@ -1,6 +1,6 @@
 #pragma once
 // Where vyr-cli's login comes from: the command line first, then vyr.ini (read, never written);
-// the password from a file, the environment, vyr.ini or a prompt, never from an option.
+// the password from a file or pipe, the environment, vyr.ini or a prompt, never from an option.
 
 #include <optional>
 #include <string>
@@ -13,8 +13,10 @@ struct LoginLookup {
     std::optional<Login> login;
     std::string problem; // why there is none: a configuration error
     std::string warning; // to show, with a login or without
+    int signal = 0;      // the password question was ended by this signal
 };
 
-// `profile`: a saved server in place of vyr.ini, or null.
+// `profile`: a saved server in place of vyr.ini, or null. The password is held in `login` only;
+// every other copy is wiped.
 LoginLookup ResolveLogin(const CliOptions& options, const ServerProfile* profile,
                          bool stdinIsTerminal);

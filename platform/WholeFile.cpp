@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
@@ -199,4 +200,12 @@ bool ReplaceWholeFile(const std::string& path, std::string_view bytes) {
     }
     SyncDirectory(dir);
     return true;
+}
+
+std::string FileFailureText(const std::string& path, int error) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        return "not a regular file";
+    }
+    return std::strerror(error);
 }

@@ -45,3 +45,7 @@ bool AppendToFile(const std::string& path, std::string_view bytes);
 // is not a regular file (a FIFO, a device). False, with the file unchanged and errno telling why,
 // on any failure.
 bool ReplaceWholeFile(const std::string& path, std::string_view bytes);
+
+// Why a read or write of `path` failed with `error`, in words for the user: "not a regular file"
+// when something else stands there (a FIFO, a folder, a device), else the system's own text.
+std::string FileFailureText(const std::string& path, int error);

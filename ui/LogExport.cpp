@@ -16,11 +16,12 @@ QString SaveLog(const QTextDocument& log, const QString& path) {
         return QString::fromLocal8Bit(std::strerror(ENOENT)); // a folder is never made for it
     }
     const QByteArray text = (html ? log.toHtml() : log.toPlainText()).toUtf8();
-    // Written whole to a synced temporary file and renamed: a full disk leaves the old file.
+    // Written whole to a synced temporary file and renamed: a full disk leaves the old file, and
+    // a FIFO or device in its place is never opened.
+    const std::string target = QFile::encodeName(path).toStdString();
     if (ReplaceWholeFile(
-            QFile::encodeName(path).toStdString(),
-            std::string_view(text.constData(), static_cast<std::size_t>(text.size())))) {
+            target, std::string_view(text.constData(), static_cast<std::size_t>(text.size())))) {
         return {};
     }
-    return QString::fromLocal8Bit(std::strerror(errno));
+    return QString::fromStdString(FileFailureText(target, errno));
 }

@@ -110,12 +110,12 @@ void CLogFile::Flush() {
     }
     const QByteArray bytes = std::exchange(m_buffer, QByteArray());
     const QString path = FilePath();
+    const std::string file = QFile::encodeName(path).toStdString();
     if (!MakePrivateDirectory(m_folder)) {
         Fail(m_folder, QString::fromLocal8Bit(std::strerror(errno)));
-    } else if (!AppendToFile(
-                   QFile::encodeName(path).toStdString(),
-                   std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())))) {
-        Fail(path, QString::fromLocal8Bit(std::strerror(errno)));
+    } else if (!AppendToFile(file, std::string_view(bytes.constData(),
+                                                    static_cast<std::size_t>(bytes.size())))) {
+        Fail(path, QString::fromStdString(FileFailureText(file, errno)));
     }
 }
 

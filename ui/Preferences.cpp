@@ -1,6 +1,7 @@
 #include "ui/Preferences.h"
 
 #include <QFile>
+#include <sys/stat.h>
 
 #include "platform/ConfigPath.h"
 #include "platform/WholeFile.h"
@@ -38,8 +39,19 @@ QString PreferencesPath() {
     return dir + "/vyr-admin.conf";
 }
 
-// Made 0600 before QSettings first writes it; its later rewrites keep the mode.
-QString PrivateFile(const QString& path) {
+// Something other than a regular file at the path (a FIFO, a folder, a device).
+bool IsNoFile(const QString& path) {
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 && !S_ISREG(info.st_mode);
+}
+
+// The file QSettings may use: made 0600 before QSettings first writes it (its later rewrites keep
+// the mode). None when something else stands there: QSettings would open a FIFO and wait for a
+// writer, and its rename would put a file in the FIFO's place.
+QString UsableFile(const QString& path) {
+    if (IsNoFile(path)) {
+        return QString();
+    }
     if (QFile file(path); !file.exists() && file.open(QIODevice::WriteOnly)) {
         file.setPermissions(QFile::ReadOwner | QFile::WriteOwner);
     }
@@ -50,8 +62,9 @@ QString PrivateFile(const QString& path) {
 
 CPreferences::CPreferences() : CPreferences(PreferencesPath()) {}
 
+// Without a usable file the preferences are kept in memory for this run.
 CPreferences::CPreferences(const QString& path)
-    : settings(PrivateFile(path), QSettings::IniFormat) {}
+    : path(path), notAFile(IsNoFile(path)), settings(UsableFile(path), QSettings::IniFormat) {}
 
 QVariant CPreferences::Value(Key key) const {
     const Entry& entry = EntryOf(key);

@@ -2,7 +2,9 @@
 // The window's own preferences, kept apart from vyr.ini (which holds exactly the five login
 // fields): $XDG_CONFIG_HOME/vyr/vyr-admin.conf, in INI form, 0600 in a 0700 folder. One typed
 // object over one file, with every key and its default in one table; a value that is missing or
-// not understood reads as its default. Logs and histories live under $XDG_STATE_HOME/vyr/.
+// not understood reads as its default. Something other than a regular file at the path is never
+// opened: the preferences then live in memory for the run. Logs and histories live under
+// $XDG_STATE_HOME/vyr/.
 
 #include <QSettings>
 #include <QString>
@@ -28,13 +30,15 @@ class CPreferences {
     QByteArray Bytes(Key key) const;
     void Set(Key key, const QVariant& value);
 
-    // The file could not be read: the defaults are in use.
-    bool Unreadable() const { return settings.status() != QSettings::NoError; }
-    QString FileName() const { return settings.fileName(); }
+    // The file could not be read, or is no regular file: the defaults are in use.
+    bool Unreadable() const { return notAFile || settings.status() != QSettings::NoError; }
+    QString FileName() const { return path; }
 
   private:
     QVariant Value(Key key) const;
 
+    QString path;
+    bool notAFile;
     QSettings settings;
 };
 

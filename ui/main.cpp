@@ -1,9 +1,12 @@
 #include <QApplication>
 #include <iostream>
 
+#include "platform/SecretMemory.h"
 #include "ui/AdminApp.h"
 
 int main(int argc, char* argv[]) {
+    // The password field (and a saved password) may hold the password at any time of the run.
+    KeepOutOfCoreDumps();
     if (const std::optional<int> exitCode =
             CAdminApp::HandleCommandLine(argc, argv, std::cout, std::cerr)) {
         return *exitCode;

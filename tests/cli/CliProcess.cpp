@@ -55,7 +55,8 @@ void CliCommand::Exec() {
 }
 
 CliProcess::CliProcess(const std::string& home, const std::vector<std::string>& args,
-                       const std::map<std::string, std::string>& env, std::string stdinText)
+                       const std::map<std::string, std::string>& env, std::string stdinText,
+                       const std::function<void()>& inChild)
     : input(std::move(stdinText)) {
     CliCommand command(home, args, env);
     int in[2], out[2], err[2];
@@ -68,6 +69,9 @@ CliProcess::CliProcess(const std::string& home, const std::vector<std::string>& 
         dup2(in[0], STDIN_FILENO);
         dup2(out[1], STDOUT_FILENO);
         dup2(err[1], STDERR_FILENO);
+        if (inChild) {
+            inChild();
+        }
         command.Exec();
     }
     close(in[0]);

@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -30,13 +31,16 @@ class CliProcess {
   public:
     using Ms = std::chrono::milliseconds;
 
+    // `inChild` runs in the child just before vyr-cli is started (limits, working folder).
     CliProcess(const std::string& home, const std::vector<std::string>& args,
-               const std::map<std::string, std::string>& env = {}, std::string input = "");
+               const std::map<std::string, std::string>& env = {}, std::string input = "",
+               const std::function<void()>& inChild = nullptr);
     ~CliProcess(); // kills and reaps a process still running
 
     bool WaitForOutput(const std::string& text, Ms timeout = Ms(10000));
     std::optional<int> WaitForExit(Ms timeout = Ms(20000));
     bool Signal(int signal);
+    pid_t Pid() const { return pid; }
 
     std::string out;
     std::string err;

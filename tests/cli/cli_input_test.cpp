@@ -1,10 +1,16 @@
-// What vyr-cli takes in: password sources, piped console lines, lines the wire cannot carry,
-// kick and ban targets, and hostile server text on the way out.
+// What vyr-cli takes in: password sources (files, pipes, settings others can read), console lines
+// from every source, lines the wire cannot carry, kick and ban targets, and hostile server text
+// on the way out; and where the password must never end up.
 
+#include <fcntl.h>
 #include <gmock/gmock.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "engine/Protocol.h"
 #include "tests/cli/CliFixture.h"
@@ -13,6 +19,40 @@
 namespace {
 
 using namespace std::chrono_literals;
+
+// How often `text` stands in the memory of process `pid`, read through /proc as a debugger reads
+// it; 0 when it may not be read at all. Mappings too large to be the program's own data (a
+// sanitizer's shadow) are left out.
+int CopiesInMemory(pid_t pid, const std::string& text) {
+    const std::string proc = "/proc/" + std::to_string(pid);
+    std::ifstream maps(proc + "/maps");
+    std::ifstream memory(proc + "/mem", std::ios::binary);
+    int copies = 0;
+    for (std::string line; memory.is_open() && std::getline(maps, line);) {
+        unsigned long start = 0, end = 0;
+        char readable = '-';
+        if (std::sscanf(line.c_str(), "%lx-%lx %c", &start, &end, &readable) != 3 ||
+            readable != 'r' || end - start > (1ul << 30)) {
+            continue;
+        }
+        std::string bytes;
+        std::vector<char> chunk(1 << 20);
+        for (unsigned long at = start; at < end; at += chunk.size()) {
+            memory.clear();
+            memory.seekg(static_cast<std::streamoff>(at));
+            memory.read(chunk.data(), static_cast<std::streamsize>(
+                                          std::min<unsigned long>(chunk.size(), end - at)));
+            bytes.append(chunk.data(), static_cast<std::size_t>(memory.gcount()));
+            for (std::size_t found = bytes.find(text); found != std::string::npos;
+                 found = bytes.find(text, found + 1)) {
+                ++copies;
+            }
+            // Keeps the tail that a copy across two chunks starts in.
+            bytes.erase(0, bytes.size() - std::min(bytes.size(), text.size() - 1));
+        }
+    }
+    return copies;
+}
 
 void WriteFile(const std::string& path, const std::string& text) {
     mkdir(path.substr(0, path.rfind('/')).c_str(), 0700);
@@ -29,6 +69,8 @@ TEST_F(CliTest, PasswordComesFromFileEnvironmentOrSavedSettings) {
         std::map<std::string, std::string> env;
         std::string iniText;
         int status;
+        mode_t iniMode = 0600;
+        bool warned = false; // of a saved password that others can read
     };
     const std::string port = std::to_string(server.Port());
     const std::vector<Case> cases = {
@@ -49,6 +91,13 @@ TEST_F(CliTest, PasswordComesFromFileEnvironmentOrSavedSettings) {
          "Port=" +
              port + "\r\n",
          0},
+        {"saved password that others can read",
+         To({"/list"}),
+         {{"VYR_PASSWORD", ""}},
+         "[Remote Admin]\r\nSavePass=true\r\nPassword=admin\r\n",
+         0,
+         0644,
+         true},
         {"password not saved",
          To({"/list"}),
          {{"VYR_PASSWORD", ""}},
@@ -58,8 +107,70 @@ TEST_F(CliTest, PasswordComesFromFileEnvironmentOrSavedSettings) {
     };
     for (const Case& c : cases) {
         WriteFile(ini, c.iniText);
+        chmod(ini.c_str(), c.iniMode);
         CliProcess cli(home, c.args, c.env);
         EXPECT_EQ(RunCli(cli), c.status) << c.what << "\n" << cli.err;
+        const std::size_t warning = cli.err.find("can be read by other users; make the file "
+                                                 "private: chmod 600 " +
+                                                 ini);
+        EXPECT_EQ(warning != std::string::npos, c.warned) << c.what << "\n" << cli.err;
+        EXPECT_EQ(cli.err.find("can be read", warning + 1), std::string::npos) << "said once";
+    }
+    // A FIFO in place of vyr.ini is said and never waited on.
+    std::filesystem::remove(ini);
+    ASSERT_EQ(mkfifo(ini.c_str(), 0600), 0);
+    CliProcess withFifo(home, To({"/list"}));
+    EXPECT_EQ(RunCli(withFifo), 0) << withFifo.err;
+    EXPECT_NE(withFifo.err.find(ini + " is not a regular file; it is not read"), std::string::npos)
+        << withFifo.err;
+}
+
+// A password handed over on a pipe: a FIFO that another process writes to (as `<(pass show
+// game)` hands one over), or stdin when the commands come from the options. At most 4 KiB is read.
+TEST_F(CliTest, PasswordFromAFifoOrStdin) {
+    StartServer();
+    const std::string fifo = home + "/fifo";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    struct Case {
+        const char* what;
+        std::vector<std::string> args;
+        std::string written; // to the FIFO, a moment after the start
+        std::string input;
+        int status;
+        const char* err;
+    };
+    const Case cases[] = {
+        {"a FIFO written to later", To({"--password-file", fifo, "/list"}), "admin\nnot read\n", "",
+         0, ""},
+        {"a FIFO without a line end in 4 KiB", To({"--password-file", fifo, "/list"}),
+         std::string(5000, 'x'), "", 2, "no line end within its first 4096 bytes"},
+        {"stdin, the commands in the options", To({"--password-file", "/dev/stdin", "/list"}), "",
+         "admin\n", 0, ""},
+        {"stdin that carries the commands", To({"--password-file", "/dev/stdin"}), "",
+         "admin\n/list\n", 2, "reads stdin, which carries the console lines too"},
+        {"a device", To({"--password-file", "/dev/null", "/list"}), "", "", 2,
+         "not a regular file, pipe or FIFO"},
+    };
+    for (const Case& c : cases) {
+        CliProcess cli(home, c.args, {{"VYR_PASSWORD", ""}}, c.input);
+        std::thread writer([&] {
+            if (c.written.empty()) {
+                return;
+            }
+            std::this_thread::sleep_for(300ms);
+            // Opened once the reader is there (until then the open fails), for at most 10 s.
+            int fd = -1;
+            for (int i = 0; i < 500 && fd < 0; ++i) {
+                fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+                std::this_thread::sleep_for(20ms);
+            }
+            EXPECT_EQ(write(fd, c.written.data(), c.written.size()),
+                      static_cast<ssize_t>(c.written.size()));
+            close(fd);
+        });
+        EXPECT_EQ(RunCli(cli), c.status) << c.what << "\n" << cli.err;
+        EXPECT_NE(cli.err.find(c.err), std::string::npos) << c.what << "\n" << cli.err;
+        writer.join();
     }
 }
 
@@ -87,6 +198,17 @@ TEST_F(CliTest, PipedLinesAreSentInOrderAndUncarriableOnesRefused) {
     EXPECT_TRUE(hello < list && list < cafe && cafe < last && last != std::string::npos) << log;
     EXPECT_EQ(log.find("xxxx"), std::string::npos);
     EXPECT_EQ(log.find("ary"), std::string::npos);
+}
+
+// Console lines given as options follow the same rule: a blank one is not sent, and leading
+// blanks are dropped.
+TEST_F(CliTest, OptionLinesAreCleanedAsTypedAndPipedOnes) {
+    StartServer();
+    CliProcess cli(home, To({"-w", "0.3", "-c", "", "-c", "   padded", "-c", " \t", "last"}));
+    EXPECT_EQ(RunCli(cli), 0) << cli.err;
+    ASSERT_TRUE(ServerSaid("chat: last\n"));
+    EXPECT_NE(server.Output().find("chat: padded\nchat: last\n"), std::string::npos)
+        << server.Output();
 }
 
 TEST_F(CliTest, KickAndBanByNameOrIdSucceedOnTheServersReport) {
@@ -136,13 +258,65 @@ TEST_F(CliTest, HostileServerTextIsShownEscaped) {
     fake.Send(wire::EncodeWelcome({}));
     fake.Send(wire::EncodePlayerJoin(1, "Ev\x1B[2Jil"));
     fake.Send(wire::EncodeServerChat(0, CHAT_KIND_SERVER, "\x1B]0;owned\x07\nforged\r\xE9"));
+    fake.Send(wire::EncodeListText("10.0.0.7|Disconnected: Server shutdown.|"));
     EXPECT_TRUE(cli.WaitForOutput("forged"));
+    EXPECT_TRUE(cli.WaitForOutput("Server shutdown.\n"));
     cli.Signal(SIGTERM);
     cli.WaitForExit();
     EXPECT_EQ(cli.out.find('\x1B'), std::string::npos) << cli.out;
     EXPECT_NE(cli.out.find("Ev\\x1b[2Jil has joined the game."), std::string::npos) << cli.out;
     EXPECT_NE(cli.out.find("<\\x1b]0;owned\\x07\\nforged\\r\xC3\xA9>"), std::string::npos)
         << cli.out;
+    // List entries are indented, so that none passes for a line of the tool's own.
+    EXPECT_NE(cli.out.find("\n  10.0.0.7\n  Disconnected: Server shutdown.\n"), std::string::npos)
+        << cli.out;
+    EXPECT_EQ(cli.out.find("\nDisconnected: Server shutdown."), std::string::npos) << cli.out;
+}
+
+// The password reaches no core dump (the process is not dumpable while it holds one: an abort
+// that dumps another program's core leaves none of vyr-cli's), and vyr-cli keeps no copy of it
+// once the login is sent.
+TEST_F(CliTest, ThePasswordReachesNoCoreDumpAndIsWipedAfterTheLogin) {
+    const std::string password = "Sesame-7f3c9a1b2e";
+    StartServer({"--players", "3", "--rate", "5", "--password", password});
+    WriteFile(home + "/pw", password + "\n");
+    const std::string dumps = home + "/dumps";
+    ASSERT_EQ(mkdir(dumps.c_str(), 0700), 0);
+    const auto dumpHere = [&dumps] {
+        const rlimit unlimited{RLIM_INFINITY, RLIM_INFINITY};
+        setrlimit(RLIMIT_CORE, &unlimited);
+        signal(SIGABRT, SIG_DFL);
+        [[maybe_unused]] const int changed = chdir(dumps.c_str());
+    };
+    // Whether this machine writes core files where the process runs at all.
+    const pid_t control = fork();
+    if (control == 0) {
+        dumpHere();
+        raise(SIGABRT);
+        _exit(0);
+    }
+    int raw = 0;
+    ASSERT_EQ(waitpid(control, &raw, 0), control);
+    const bool coresWritten =
+        std::filesystem::directory_iterator(dumps) != std::filesystem::directory_iterator();
+    std::filesystem::remove_all(dumps);
+    ASSERT_EQ(mkdir(dumps.c_str(), 0700), 0);
+
+    CliProcess cli(home, To({"--follow", "--password-file", home + "/pw"}), {{"VYR_PASSWORD", ""}},
+                   "", dumpHere);
+    ASSERT_TRUE(cli.WaitForOutput("Connected.")) << cli.err;
+    ASSERT_TRUE(cli.WaitForOutput("game.")); // events come: the session runs
+    // Every copy vyr-cli holds is wiped; the login datagram that the engine builds and frees may
+    // still stand in freed memory (a sanitizer's quarantine keeps it whole).
+    EXPECT_LE(CopiesInMemory(cli.Pid(), password), 1);
+    cli.Signal(SIGABRT);
+    EXPECT_EQ(cli.WaitForExit(), 128 + SIGABRT);
+    if (coresWritten) {
+        EXPECT_EQ(std::filesystem::directory_iterator(dumps),
+                  std::filesystem::directory_iterator());
+    } else {
+        std::cout << "[   NOTE   ] no core file is written here: the core dump was not checked\n";
+    }
 }
 
 } // namespace

@@ -1,71 +1,25 @@
-// The interactive prompt driven through a pseudo-terminal: history kept across runs, Tab
-// completion, and an event arriving while a line is half typed.
+// The interactive prompt and the password question driven through a pseudo-terminal: history
+// kept across runs, Tab completion, an event arriving while a line is half typed, keys that stop
+// short, stdout on a pipe, a FIFO for the history, and every way out of the question.
 
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <pty.h>
+#include <nlohmann/json.hpp>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <sstream>
+
 #include "tests/cli/CliFixture.h"
+#include "tests/cli/PtyCli.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-
-// vyr-cli on the slave side of a pseudo-terminal; the test types on the master side.
-class PtyCli {
-  public:
-    PtyCli(const std::string& home, const std::vector<std::string>& args) {
-        CliCommand command(home, args, {{"TERM", "xterm"}});
-        winsize size{24, 100, 0, 0};
-        pid = forkpty(&master, nullptr, nullptr, &size);
-        if (pid == 0) {
-            command.Exec();
-        }
-    }
-    ~PtyCli() {
-        if (pid > 0 && waitpid(pid, nullptr, WNOHANG) == 0) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-        }
-        close(master);
-    }
-
-    void Type(const std::string& keys) {
-        EXPECT_EQ(write(master, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
-    }
-    // Reads the screen output until `text` appears after `from`; true when it did.
-    bool WaitFor(const std::string& text, std::size_t from = 0, std::chrono::milliseconds t = 10s) {
-        const auto deadline = std::chrono::steady_clock::now() + t;
-        while (screen.find(text, from) == std::string::npos &&
-               std::chrono::steady_clock::now() < deadline) {
-            pollfd readable{master, POLLIN, 0};
-            char chunk[4096];
-            if (poll(&readable, 1, 20) > 0) {
-                const ssize_t n = read(master, chunk, sizeof chunk);
-                if (n <= 0) {
-                    break;
-                }
-                screen.append(chunk, static_cast<std::size_t>(n));
-            }
-        }
-        return screen.find(text, from) != std::string::npos;
-    }
-    int Exit() {
-        WaitFor("\x04never", screen.size(), 3s); // drains the output until the process ends
-        int status = -1;
-        return waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-    std::string screen;
-
-  private:
-    pid_t pid = -1;
-    int master = -1;
-};
 
 TEST_F(CliTest, HistoryOutlivesTheRunAndTabCompletes) {
     StartServer({"--players", "1", "--rate", "0", "--seed", "5"});
@@ -119,6 +73,181 @@ TEST_F(CliTest, EventAboveTheHalfTypedLine) {
     cli.Type(":quit\r");
     EXPECT_EQ(cli.Exit(), 0);
     EXPECT_EQ(cli.screen.find("\x1b[38;2"), std::string::npos) << "--no-color";
+}
+
+// Keys that stop short (Escape alone, Escape and a letter, a lead byte pasted alone, the start
+// of a sequence) and sequences the prompt does not know: the loop goes on printing events and
+// answering the server's pings past the server's 30 s limit, and SIGTERM still logs out.
+TEST_F(CliTest, KeysThatStopShortNeverHoldUpTheLoop) {
+    StartServer({"--players", "6", "--rate", "5", "--seed", "5"});
+    PtyCli cli(home, To({"--no-color"}));
+    ASSERT_TRUE(cli.WaitFor("vyr> ")) << cli.screen;
+    for (const std::string keys : {"\x1b", "\x1bx", "\xC3", "\x1b[1;2P", "\x1b[", "\x1bO"}) {
+        cli.Type(keys);
+        // Every event line is drawn above the prompt after a line erase.
+        const std::size_t from = cli.screen.size();
+        EXPECT_TRUE(cli.WaitFor("\x1b[K", from))
+            << "no event after " << testing::PrintToString(keys);
+    }
+    // The lone lead byte stood for itself; Backspace takes it away. A line of two-byte
+    // characters is sent and cleared, and the next line is one of its own.
+    cli.Type("\x7f"
+             "caf\xC3\xA9\r");
+    cli.Type("next\r");
+    EXPECT_TRUE(ServerSaid("chat: next\n")) << cli.screen;
+    EXPECT_NE(server.Output().find("chat: caf?\nchat: next\n"), std::string::npos)
+        << server.Output();
+
+    cli.WaitFor("\x04never", 0, 30s);
+    const std::size_t late = cli.screen.size();
+    cli.WaitFor("\x04never", 0, 5s);
+    EXPECT_NE(cli.screen.find("\x1b[K", late), std::string::npos) << "events stopped";
+    EXPECT_EQ(cli.screen.find("Disconnected"), std::string::npos) << cli.screen;
+    cli.Type("still here\r");
+    EXPECT_TRUE(ServerSaid("chat: still here\n"));
+    ASSERT_TRUE(cli.Signal(SIGTERM));
+    EXPECT_EQ(cli.WaitForExit(5s), 0);
+    EXPECT_TRUE(ServerSaid("\nquit\n")) << server.Output();
+}
+
+// `vyr-cli | tee log` and `vyr-cli -j | jq .`: the prompt and its editing stay on the terminal,
+// every typed line and :quit work, and the pipe carries the output only.
+TEST_F(CliTest, WithStdoutOnAPipeThePromptStaysOnTheTerminal) {
+    StartServer();
+    for (const bool json : {false, true}) {
+        SCOPED_TRACE(json ? "-j" : "text");
+        const std::string line = json ? "through jq" : "through tee";
+        PtyCli::Options options;
+        options.stdoutToPipe = true;
+        PtyCli cli(home, To(json ? std::vector<std::string>{"-j"} : std::vector<std::string>{}),
+                   options);
+        ASSERT_TRUE(cli.WaitFor("vyr> ")) << cli.screen;
+        cli.Type(line + "\r");
+        EXPECT_TRUE(ServerSaid("chat: " + line + "\n")) << cli.screen;
+        cli.Type(":players\r:quit\r");
+        EXPECT_EQ(cli.WaitForExit(), 0) << cli.screen;
+        EXPECT_EQ(cli.out.find_first_of("\x1b\r"), std::string::npos) << cli.out;
+        EXPECT_EQ(cli.out.find("vyr> "), std::string::npos) << cli.out;
+        if (!json) {
+            EXPECT_NE(cli.out.find("<" + line + ">\n"), std::string::npos) << cli.out;
+            EXPECT_NE(cli.out.find("VALUE  NAME\n"), std::string::npos) << cli.out;
+            continue;
+        }
+        std::istringstream lines(cli.out);
+        std::set<std::string> types;
+        for (std::string text; std::getline(lines, text);) {
+            const nlohmann::json object = nlohmann::json::parse(text, nullptr, false);
+            ASSERT_TRUE(object.is_object()) << text;
+            types.insert(object.value("type", ""));
+        }
+        EXPECT_TRUE(types.count("player") && types.count("chat") && types.count("disconnected"))
+            << cli.out;
+    }
+}
+
+// Every way out of the password question leaves the terminal exactly as it was.
+TEST_F(CliTest, EveryWayOutOfThePasswordQuestionPutsTheTerminalBack) {
+    StartServer();
+    struct Case {
+        const char* what;
+        std::string keys;
+        int signal;
+        int status;
+    };
+    const Case cases[] = {
+        {"Ctrl+C", "half\x03", 0, 130},       {"SIGTERM", "half", SIGTERM, 128 + SIGTERM},
+        {"SIGHUP", "", SIGHUP, 128 + SIGHUP}, {"end of input", "\x04", 0, 2},
+        {"the password", "admin\r", 0, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        PtyCli::Options options;
+        options.env = {{"VYR_PASSWORD", ""}};
+        PtyCli cli(home, To({"--players"}), options);
+        ASSERT_TRUE(cli.WaitFor("Password: ")) << cli.screen;
+        EXPECT_EQ(cli.Terminal().c_lflag & ECHO, 0u) << "typing shows";
+        cli.Type(c.keys);
+        if (c.signal != 0) {
+            cli.WaitFor("\x04never", 0, 200ms); // the keys are in before the signal
+            cli.Signal(c.signal);
+        }
+        EXPECT_EQ(cli.WaitForExit(), c.status) << cli.screen;
+        EXPECT_TRUE(SameTerminal(cli.Terminal(), PtyCli::InitialTerminal()));
+        EXPECT_EQ(cli.screen.find("half"), std::string::npos) << cli.screen;
+    }
+}
+
+// Under a shell's job control Ctrl+Z stops the program with the terminal as it was, and the
+// question comes again, hidden, when the job goes on.
+TEST_F(CliTest, CtrlZAtThePasswordQuestionStopsWithTheTerminalAsItWas) {
+    StartServer();
+    PtyCli::Options options;
+    options.env = {{"VYR_PASSWORD", ""}};
+    options.underJobControl = true;
+    PtyCli cli(home, To({"--players"}), options);
+    ASSERT_TRUE(cli.WaitFor("Password: ")) << cli.screen;
+    cli.Type("half\x1a");
+    ASSERT_TRUE(cli.WaitFor("[stopped]")) << cli.screen;
+    EXPECT_TRUE(SameTerminal(cli.Terminal(), PtyCli::InitialTerminal()));
+    const std::size_t from = cli.screen.size();
+    cli.Type("\n"); // the shell's `fg`
+    ASSERT_TRUE(cli.WaitFor("Password: ", from)) << cli.screen;
+    EXPECT_EQ(cli.Terminal().c_lflag & ECHO, 0u);
+    cli.Type("admin\r");
+    EXPECT_TRUE(cli.WaitFor("VALUE  NAME", from)) << cli.screen;
+    EXPECT_EQ(cli.WaitForExit(), 0) << cli.screen;
+    EXPECT_TRUE(SameTerminal(cli.Terminal(), PtyCli::InitialTerminal()));
+}
+
+// A FIFO where the history file should be: said once, never opened to wait on, left as it is;
+// the prompt keeps its history for the run.
+TEST_F(CliTest, AFifoInPlaceOfTheHistoryIsSaidAndNothingWaits) {
+    StartServer();
+    const std::string fifo = home + "/state/vyr/cli_history";
+    ASSERT_EQ(mkdir((home + "/state").c_str(), 0700), 0);
+    ASSERT_EQ(mkdir((home + "/state/vyr").c_str(), 0700), 0);
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    PtyCli cli(home, To({"--no-color"}));
+    ASSERT_TRUE(cli.WaitFor("vyr> ")) << cli.screen;
+    EXPECT_TRUE(cli.WaitFor("cli_history is not a regular file")) << cli.screen;
+    cli.Type("after the fifo\r");
+    EXPECT_TRUE(ServerSaid("chat: after the fifo\n")) << cli.screen;
+    cli.Type("\x1b[A\r"); // from the history of the run
+    EXPECT_TRUE(cli.WaitFor("<after the fifo>", cli.screen.find("<after the fifo>") + 1))
+        << cli.screen;
+    ASSERT_TRUE(cli.Signal(SIGTERM));
+    EXPECT_EQ(cli.WaitForExit(5s), 0);
+    struct stat info {};
+    ASSERT_EQ(stat(fifo.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode));
+}
+
+// A full disk (here: a file size limit, SIGXFSZ ignored) keeps the old history whole and is said
+// once; the lines still go.
+TEST_F(CliTest, AFullDiskKeepsTheOldHistoryAndIsSaidOnce) {
+    StartServer();
+    const std::string history = home + "/state/vyr/cli_history";
+    ASSERT_EQ(mkdir((home + "/state").c_str(), 0700), 0);
+    ASSERT_EQ(mkdir((home + "/state/vyr").c_str(), 0700), 0);
+    std::ofstream(history) << "old\n";
+    PtyCli::Options options;
+    options.inChild = [] {
+        signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{8, 8};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    };
+    PtyCli cli(home, To({"--no-color"}), options);
+    ASSERT_TRUE(cli.WaitFor("vyr> ")) << cli.screen;
+    cli.Type("first line\rsecond line\r");
+    EXPECT_TRUE(ServerSaid("chat: second line\n")) << cli.screen;
+    cli.Type(":quit\r");
+    EXPECT_EQ(cli.WaitForExit(), 0);
+    const std::string message = "The command history cannot be saved: " + history;
+    const std::size_t said = cli.screen.find(message);
+    EXPECT_NE(said, std::string::npos) << cli.screen;
+    EXPECT_EQ(cli.screen.find(message, said + 1), std::string::npos) << cli.screen;
+    std::ifstream file(history);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(file), {}), "old\n");
 }
 
 } // namespace

@@ -2,15 +2,19 @@
 // the window's text and the fields of its type.
 
 #include <gmock/gmock.h>
+#include <locale.h>
 #include <nlohmann/json.hpp>
 #include <signal.h>
 
+#include <cuchar>
 #include <map>
 #include <regex>
 #include <set>
 #include <sstream>
 
+#include "engine/Protocol.h"
 #include "tests/cli/CliFixture.h"
+#include "tests/support/UdpPeer.h"
 
 namespace {
 
@@ -110,6 +114,82 @@ TEST_F(CliTest, PlayersShutdownRefusalAndErrorsAsJson) {
     const std::vector<json> all =
         CheckedLines(players.out + refused.out + missing.out + shutdown.out);
     EXPECT_THAT(TypesOf(all), testing::IsSupersetOf({"player", "refused", "error", "shutdown"}));
+}
+
+// The code points of `text`, decoded strictly by the C library's UTF-8; nothing when it is not
+// UTF-8.
+std::optional<std::u32string> StrictUtf8(const std::string& text) {
+    const locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr);
+    const locale_t before = uselocale(utf8);
+    std::u32string decoded;
+    std::mbstate_t state{};
+    bool valid = true;
+    for (std::size_t at = 0; valid && at < text.size();) {
+        char32_t c = 0;
+        const std::size_t used = std::mbrtoc32(&c, text.data() + at, text.size() - at, &state);
+        valid = used != 0 && used <= text.size() - at;
+        decoded += c;
+        at += valid ? used : 0;
+    }
+    uselocale(before);
+    freelocale(utf8);
+    return valid ? std::optional(decoded) : std::nullopt;
+}
+
+// Whatever bytes come from the command line, stdin or the server, every line is valid UTF-8 and
+// valid JSON, and no control character stands in it as it is, C1 included: a terminal showing the
+// JSON would obey it.
+TEST_F(CliTest, EveryJsonLineIsValidUtf8WhateverTheBytes) {
+    const std::string hostile = "Ev\x9b[2Jil\xff\x85\x1b";
+    std::string out;
+    {
+        UdpPeer fake;
+        const std::string port = std::to_string(fake.Port());
+        CliProcess follow(home, {"-H", "127.0.0.1", "-p", port, "-u", "a", "--json", "--follow"});
+        ASSERT_TRUE(fake.ReceiveOfType(MSG_LOGIN, 5000ms));
+        fake.Send(wire::EncodeWelcome({{1, 3, hostile}, {2, 0, "\xfe\xff"}}));
+        fake.Send(wire::EncodeServerChat(1, 0,
+                                         hostile + " \xc2\x9b"
+                                                   "31m"));
+        fake.Send(wire::EncodeListText(hostile + "|\x9c|"));
+        EXPECT_TRUE(follow.WaitForOutput("\"list\""));
+        follow.Signal(SIGTERM);
+        EXPECT_EQ(follow.WaitForExit(), 0);
+        EXPECT_NE(follow.out.find(R"(Ev\u009b[2Jil)"
+                                  "\xC3\xBF"
+                                  R"(\u0085\u001b)"),
+                  std::string::npos)
+            << follow.out;
+        out += follow.out;
+    }
+    for (const auto& [args, input] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+             {{"--json", "--kick", "Ev\xffil\xc2\x9b\x01"}, ""},
+             {{"--json", "--wait", "0.2"}, "ok\n\xff\xfe\n\xc2\x9b\n\xed\xa0\x80\n"}}) {
+        UdpPeer fake;
+        CliProcess run(
+            home,
+            [&] {
+                std::vector<std::string> all{"-H", "127.0.0.1", "-p", std::to_string(fake.Port()),
+                                             "-u", "a"};
+                all.insert(all.end(), args.begin(), args.end());
+                return all;
+            }(),
+            {}, input);
+        ASSERT_TRUE(fake.ReceiveOfType(MSG_LOGIN, 5000ms));
+        fake.Send(wire::EncodeWelcome({{1, 3, hostile}}));
+        RunCli(run);
+        EXPECT_NE(run.out.find("\"error\""), std::string::npos) << run.out;
+        out += run.out;
+    }
+    std::istringstream lines(out);
+    for (std::string line; std::getline(lines, line);) {
+        const std::optional<std::u32string> text = StrictUtf8(line);
+        ASSERT_TRUE(text.has_value()) << line;
+        EXPECT_TRUE(std::none_of(text->begin(), text->end(), [](char32_t c) {
+            return c < 0x20 || (c >= 0x7F && c <= 0x9F);
+        })) << line;
+        EXPECT_TRUE(json::parse(line, nullptr, false).is_object()) << line;
+    }
 }
 
 } // namespace

@@ -1,6 +1,12 @@
-// Closing the window, the settings file, the About box, the message box and the command line.
+// Closing the window, the settings file, the About box, the message box, the command line, and
+// the password kept out of sight of others.
 #include <random>
+#include <signal.h>
 #include <sstream>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "AdminDlgFixture.h"
 #include "ui/AdminApp.h"
@@ -76,6 +82,68 @@ TEST_F(AdminDlgTest, SettingsRoundTripAndABadFileCostsAtMostTheSave) {
             EXPECT_TRUE(ReadFile(ini) == c.content) << "rewritten";
         }
     }
+}
+
+// A saved password in a vyr.ini that others can read: one dark-red warning when the window opens,
+// and the next save makes the file private before the password goes in.
+TEST_F(AdminDlgTest, ASavedPasswordOthersCanReadIsWarnedOfAndTheNextSaveHidesIt) {
+    WriteFile(IniPath(), "[Remote Admin]\r\nUsername=bob\r\nPassword=pw\r\nSavePass=true\r\n");
+    ASSERT_EQ(::chmod(QFile::encodeName(IniPath()).constData(), 0644), 0);
+    EXPECT_EQ(
+        Log().count("can be read by other users; make the file private: chmod 600 " + IniPath()), 1)
+        << Log().toStdString();
+    EXPECT_EQ(Runs().at(0).second, QColor(102, 0, 0));
+    dlg.reset();
+    struct stat status {};
+    ASSERT_EQ(::stat(QFile::encodeName(IniPath()).constData(), &status), 0);
+    EXPECT_EQ(status.st_mode & 0777, 0600u);
+    EXPECT_TRUE(ReadFile(IniPath()).contains("Password=pw"));
+    EXPECT_FALSE(Log().contains("can be read by other users")) << Log().toStdString();
+}
+
+// The window holds the password from the start (a saved one, or the field): the program is not
+// dumpable, so an abort that writes another program's core file writes none of it.
+TEST_F(AdminDlgTest, TheWindowWritesNoCoreDump) {
+    WriteFile(IniPath(), "[Remote Admin]\r\nPassword=Sesame-4d1f\r\nSavePass=true\r\n");
+    const QTemporaryDir dumps;
+    const QByteArray dumpDir = QFile::encodeName(dumps.path());
+    // Runs `argv` in the dumps folder with core files allowed, and aborts it once `started` holds.
+    const auto abortWhen = [&](std::vector<const char*> argv,
+                               const std::function<bool(pid_t)>& started) {
+        argv.push_back(nullptr);
+        const pid_t child = fork();
+        if (child == 0) {
+            const rlimit unlimited{RLIM_INFINITY, RLIM_INFINITY};
+            setrlimit(RLIMIT_CORE, &unlimited);
+            signal(SIGABRT, SIG_DFL);
+            if (::chdir(dumpDir.constData()) == 0) {
+                execv(argv[0], const_cast<char* const*>(argv.data()));
+            }
+            _exit(127);
+        }
+        for (int i = 0; i < 500 && !started(child); ++i) {
+            QThread::msleep(20);
+        }
+        kill(child, SIGABRT);
+        int raw = 0;
+        return waitpid(child, &raw, 0) == child && WIFSIGNALED(raw) && WTERMSIG(raw) == SIGABRT;
+    };
+    ASSERT_TRUE(abortWhen({"/bin/sleep", "60"}, [](pid_t pid) {
+        return QFileInfo("/proc/" + QString::number(pid) + "/exe")
+            .symLinkTarget()
+            .endsWith("sleep");
+    }));
+    if (QDir(dumps.path()).isEmpty()) {
+        GTEST_SKIP() << "no core file is written here";
+    }
+    for (const QString& core : QDir(dumps.path()).entryList(QDir::Files)) {
+        QFile::remove(dumps.filePath(core));
+    }
+    const QString preferences = configDir.filePath("vyr/vyr-admin.conf");
+    ASSERT_TRUE(abortWhen({VYR_ADMIN_PATH, "-platform", "offscreen"},
+                          [&](pid_t) { return QFile::exists(preferences); }));
+    EXPECT_TRUE(QFile::exists(preferences)) << "the window did not start";
+    EXPECT_TRUE(QDir(dumps.path()).isEmpty());
 }
 
 TEST_F(AdminDlgTest, BackgroundMenuOpensTheAboutBoxAndMessageBoxesNameTheProgram) {

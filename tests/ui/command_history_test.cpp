@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include "AdminDlgFixture.h"
+#include "FileSizeLimit.h"
 #include "ui/Preferences.h"
 
 namespace {
@@ -69,4 +70,31 @@ TEST_F(CommandHistoryTest, AnUnwritableHistoryIsSaidOnceAndTheCommandsStillGo) {
     EXPECT_EQ(server.ReceiveOfType(MSG_CHAT), wire::EncodeChat("two"));
     EXPECT_EQ(Log().count("The command history cannot be saved"), 1) << Log().toStdString();
     EXPECT_EQ(Key(Qt::Key_Up), "two");
+}
+
+// A full disk keeps the old file whole; the window says so in one dark-red line, and the
+// commands still go.
+TEST_F(CommandHistoryTest, AFullDiskKeepsTheOldHistoryAndIsSaidOnce) {
+    MakePrivateDirectory(stateDir.filePath("vyr"));
+    WriteFile(HistoryPath(), "old\n");
+    LogIn();
+    {
+        const FileSizeLimit fullDisk(4);
+        Send("a command longer than the disk has room for");
+        Send("and another");
+    }
+    EXPECT_EQ(server.ReceiveOfType(MSG_CHAT),
+              wire::EncodeChat("a command longer than the disk has room for"));
+    EXPECT_EQ(server.ReceiveOfType(MSG_CHAT), wire::EncodeChat("and another"));
+    EXPECT_EQ(ReadFile(HistoryPath()), "old\n");
+    EXPECT_EQ(QDir(stateDir.filePath("vyr")).entryList(QDir::Files | QDir::Hidden),
+              QStringList({"history"}))
+        << "no temporary file left";
+    EXPECT_EQ(Log().count("The command history cannot be saved"), 1) << Log().toStdString();
+    const auto runs = Runs();
+    const auto said = std::find_if(runs.begin(), runs.end(), [](const auto& run) {
+        return run.first.contains("cannot be saved");
+    });
+    ASSERT_NE(said, runs.end());
+    EXPECT_EQ(said->second, QColor(102, 0, 0));
 }

@@ -1,14 +1,23 @@
 // The status log for daily use: times, log files, find, clear, options kept in the preferences
 // file, attention, and what happens when the files cannot be read or written.
 #include "AdminDlgFixture.h"
+#include "FileSizeLimit.h"
 #include "engine/Timers.h"
 #include "ui/LogExport.h"
 #include "ui/LogFile.h"
 #include "ui/LogFindBar.h"
+#include "ui/Preferences.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
+
+bool IsFifo(const QString& path) {
+    struct stat status {};
+    return ::stat(QFile::encodeName(path).constData(), &status) == 0 && S_ISFIFO(status.st_mode);
+}
 
 int Mode(const QString& path) {
     struct stat status {};
@@ -36,6 +45,15 @@ class LogFeaturesTest : public AdminDlgTest {
     }
     QString TodaysFile() {
         return ServerFolder() + QDate::currentDate().toString("/yyyy-MM-dd") + ".log";
+    }
+    // The colour of the first run of text holding `text`.
+    QColor ColourOf(const QString& text) {
+        for (const auto& [run, colour] : Runs()) {
+            if (run.contains(text)) {
+                return colour;
+            }
+        }
+        return {};
     }
 };
 
@@ -116,6 +134,53 @@ TEST_F(LogFeaturesTest, AFailedWriteShowsOneLineAndPausesUntilTheNextConnection)
     EXPECT_EQ(FileTexts(ReadFile(TodaysFile())), QStringList({"Connecting..."}));
 }
 
+// A FIFO in place of today's log file, with a reader at its other end or without: said in one
+// dark-red line, never written to, never waited on.
+TEST_F(LogFeaturesTest, AFifoInPlaceOfTodaysLogIsSaidOnceAndNeverWaitedOn) {
+    for (const bool withReader : {false, true}) {
+        SCOPED_TRACE(withReader ? "with a reader" : "without a reader");
+        ASSERT_TRUE(QDir().mkpath(ServerFolder()));
+        QFile::remove(TodaysFile());
+        ASSERT_EQ(::mkfifo(QFile::encodeName(TodaysFile()).constData(), 0600), 0);
+        const int reader =
+            withReader ? ::open(QFile::encodeName(TodaysFile()).constData(), O_RDONLY | O_NONBLOCK)
+                       : -1;
+        dlg.reset();
+        LogIn();
+        Dlg().m_statusLog->File().Flush();
+        Dlg().AppendLog("more", COLOUR_BLACK, true);
+        Dlg().m_statusLog->File().Flush();
+        EXPECT_EQ(Log().count("Log file not written"), 1) << Log().toStdString();
+        EXPECT_TRUE(Log().contains(TodaysFile() + ": not a regular file")) << Log().toStdString();
+        EXPECT_EQ(ColourOf("Log file not written"), QColor(102, 0, 0));
+        char byte = 0;
+        EXPECT_LE(::read(reader, &byte, 1), 0) << "nothing written to it";
+        EXPECT_TRUE(IsFifo(TodaysFile()));
+        ::close(reader);
+        Dlg().OnConnect();
+        Dlg().OnTimer(TIMER_POLL);
+        ASSERT_TRUE(server.ReceiveOfType(MSG_QUIT));
+    }
+}
+
+// A FIFO in place of the preferences file: the window says so once, uses the defaults and keeps
+// what is set during the run in memory, and the FIFO stays.
+TEST_F(LogFeaturesTest, AFifoInPlaceOfThePreferencesGivesDefaultsForTheRun) {
+    ASSERT_TRUE(QDir().mkpath(configDir.filePath("vyr")));
+    const QString fifo = configDir.filePath("vyr/vyr-admin.conf");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    EXPECT_EQ(Log().count("could not be read; the defaults are used."), 1) << Log().toStdString();
+    EXPECT_TRUE(Log().contains(fifo)) << Log().toStdString();
+    EXPECT_TRUE(Dlg().m_statusLog->Options().keepLogFiles);
+    dlg.reset(); // saves its size and place
+    EXPECT_TRUE(IsFifo(fifo));
+
+    CPreferences preferences(fifo);
+    EXPECT_TRUE(preferences.Unreadable());
+    preferences.Set(CPreferences::Key::WatchWord, "mayday");
+    EXPECT_EQ(preferences.Text(CPreferences::Key::WatchWord), "mayday");
+}
+
 TEST_F(LogFeaturesTest, ACorruptPreferencesFileGivesDefaultsAndSizeIsRemembered) {
     ASSERT_TRUE(QDir().mkpath(configDir.filePath("vyr")));
     QByteArray garbage(100000, '\0');
@@ -186,4 +251,25 @@ TEST_F(LogFeaturesTest, SaveLogAsWritesTextOrHtmlWithColoursPrivately) {
     EXPECT_TRUE(ReadFile(html).contains("#4a3800"));
     EXPECT_EQ(Mode(html), 0600);
     EXPECT_NE(SaveLog(*Dlg().m_log->document(), stateDir.filePath("no/such/folder.txt")), "");
+}
+
+// A full disk, or a FIFO where the file should go: the old file stays as it was, nothing is left
+// behind, and the reason is given.
+TEST_F(LogFeaturesTest, SaveLogAsOnAFullDiskOrOverAFifoKeepsWhatWasThere) {
+    Dlg().AppendLog(QString(1000, 'x'), COLOUR_BLACK, true);
+    const QString dir = stateDir.filePath("saves");
+    ASSERT_TRUE(QDir().mkpath(dir));
+    const QString saved = dir + "/saved.txt", fifo = dir + "/fifo.txt";
+    WriteFile(saved, "old");
+    {
+        const FileSizeLimit fullDisk(16);
+        EXPECT_EQ(SaveLog(*Dlg().m_log->document(), saved),
+                  QString::fromLocal8Bit(strerror(EFBIG)));
+    }
+    EXPECT_EQ(ReadFile(saved), "old");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    EXPECT_EQ(SaveLog(*Dlg().m_log->document(), fifo), "not a regular file");
+    EXPECT_TRUE(IsFifo(fifo));
+    EXPECT_EQ(QDir(dir).entryList(QDir::Files | QDir::System | QDir::Hidden),
+              QStringList({"fifo.txt", "saved.txt"}));
 }
