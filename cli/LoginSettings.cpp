@@ -1,6 +1,5 @@
 #include "cli/LoginSettings.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -23,11 +22,6 @@ constexpr std::size_t MAX_PASSWORD_FILE = 4096;
 // How long a pipe may take to give its line: long enough for `pass` to ask for the key's
 // passphrase, short enough that a FIFO nobody writes to does not hold a cron job for ever.
 constexpr std::chrono::seconds PASSWORD_PIPE_WAIT = 120s;
-
-bool ExistsButIsNoFile(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode);
-}
 
 std::optional<std::string> FromPasswordFile(const std::string& path, bool stdinCarriesInput,
                                             LoginLookup& result) {
@@ -111,8 +105,8 @@ LoginLookup ResolveLogin(const CliOptions& options, const ServerProfile* profile
         saved.login = {profile->user, {}, false, profile->host, std::to_string(profile->port)};
     } else {
         saved = LoadSavedLogin(path);
-        if (ExistsButIsNoFile(path)) {
-            result.warning = path + " is not a regular file; it is not read";
+        if (saved.notAFile) {
+            result.warning = NotAFileWarning(path);
         }
     }
     const CWipeOnExit savedPassword(saved.login.password); // when it is not the one used

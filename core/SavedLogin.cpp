@@ -40,6 +40,8 @@ LoadedLogin LoadSavedLogin(const std::string& path) {
     login.host = read(KEY_IP);
     login.port = read(KEY_PORT);
     loaded.passwordExposed = !login.password.empty() && ReadableByOthers(path);
+    struct stat info {};
+    loaded.notAFile = ::stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode);
     return loaded;
 }
 
@@ -59,6 +61,10 @@ bool SaveLogin(const std::string& path, const SavedLogin& login) {
     saved = write(KEY_PASSWORD, login.savePassword ? login.password : std::string()) && saved;
     saved = write(KEY_IP, login.host) && saved;
     return write(KEY_PORT, login.port) && saved;
+}
+
+std::string NotAFileWarning(const std::string& path) {
+    return path + " is not a regular file; it is not read";
 }
 
 std::string ExposedPasswordWarning(const std::string& path) {

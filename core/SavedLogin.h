@@ -17,6 +17,8 @@ struct LoadedLogin {
     SavedLogin login;
     // A password stands in a file that other users can read: warn, as ssh does of a key.
     bool passwordExposed = false;
+    // Something stands at the path that is no regular file (a FIFO, a folder): not read.
+    bool notAFile = false;
 };
 
 // $XDG_CONFIG_HOME/vyr.ini, else ~/.config/vyr.ini.
@@ -32,3 +34,5 @@ bool SaveLogin(const std::string& path, const SavedLogin& login);
 
 // The warning for a password read from a file others can read.
 std::string ExposedPasswordWarning(const std::string& path);
+// The warning for a path where something other than a file stands.
+std::string NotAFileWarning(const std::string& path);

@@ -1,5 +1,7 @@
 #include "engine/AdminClient.h"
 
+#include <string.h>
+
 #include <algorithm>
 #include <utility>
 
@@ -80,7 +82,10 @@ bool CAdminClient::Connect(const char* host, int port, const char* user, const c
     if (!link->Open(host, port)) {
         return false;
     }
-    SendBytes(wire::EncodeLogin(user, password));
+    Bytes login = wire::EncodeLogin(user, password);
+    SendBytes(login);
+    // The request holds the password: wiped before its memory goes back.
+    ::explicit_bzero(login.data(), login.size());
     loginPending = true;
     return true;
 }

@@ -515,6 +515,9 @@ void CAdminDlg::LoadSettings() {
     m_savePassCheck->setChecked(loaded.login.savePassword);
     m_hostEdit->setText(QString::fromStdString(loaded.login.host));
     m_portEdit->setText(QString::fromStdString(loaded.login.port));
+    if (loaded.notAFile) {
+        AppendLog(QString::fromStdString(NotAFileWarning(path)), COLOUR_DARK_RED, true);
+    }
     if (loaded.passwordExposed) {
         AppendLog(QString::fromStdString(ExposedPasswordWarning(path)), COLOUR_DARK_RED, true);
     }

@@ -101,6 +101,17 @@ TEST_F(AdminDlgTest, ASavedPasswordOthersCanReadIsWarnedOfAndTheNextSaveHidesIt)
     EXPECT_FALSE(Log().contains("can be read by other users")) << Log().toStdString();
 }
 
+// A FIFO in vyr.ini's place is never opened (it would wait for a writer for good): said, and
+// left as it is when the window closes.
+TEST_F(AdminDlgTest, AFifoInPlaceOfTheSettingsIsSaidAndLeftAlone) {
+    ASSERT_EQ(::mkfifo(QFile::encodeName(IniPath()).constData(), 0600), 0);
+    EXPECT_EQ(Log().count(IniPath() + " is not a regular file"), 1) << Log().toStdString();
+    dlg.reset();
+    struct stat status {};
+    ASSERT_EQ(::stat(QFile::encodeName(IniPath()).constData(), &status), 0);
+    EXPECT_TRUE(S_ISFIFO(status.st_mode));
+}
+
 // The window holds the password from the start (a saved one, or the field): the program is not
 // dumpable, so an abort that writes another program's core file writes none of it.
 TEST_F(AdminDlgTest, TheWindowWritesNoCoreDump) {
