@@ -16,6 +16,8 @@ class CPreferences {
         ShowTimestamps,
         KeepLogFiles,
         WatchWord,
+        OpenTabs,
+        PlayerColumn,
     };
 
     // The file of the current $XDG_CONFIG_HOME.
