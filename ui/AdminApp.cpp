@@ -1,11 +1,12 @@
 #include "ui/AdminApp.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <string_view>
 
 #include "res/Version.h"
-#include "ui/AdminDlg.h"
 #include "ui/AppIcon.h"
+#include "ui/MainWindow.h"
 #include "ui/QtMessageBox.h"
 
 std::optional<int> CAdminApp::HandleCommandLine(int argc, const char* const* argv,
@@ -35,10 +36,13 @@ std::optional<int> CAdminApp::HandleCommandLine(int argc, const char* const* arg
 bool CAdminApp::InitInstance() {
     QApplication::setWindowIcon(AppIcon());
     QGuiApplication::setDesktopFileName(QStringLiteral("vyr-admin"));
-    CAdminDlg dialog;
-    const MessageBoxHook previous = SetMessageBoxHook(QtMessageBox(&dialog));
-    const QuestionBoxHook previousQuestion = SetQuestionBoxHook(QtQuestionBox(&dialog));
-    dialog.exec();
+    CMainWindow window;
+    const MessageBoxHook previous = SetMessageBoxHook(QtMessageBox(&window));
+    const QuestionBoxHook previousQuestion = SetQuestionBoxHook(QtQuestionBox(&window));
+    QEventLoop untilClosed;
+    QObject::connect(&window, &CMainWindow::closed, &untilClosed, &QEventLoop::quit);
+    window.show();
+    untilClosed.exec();
     SetQuestionBoxHook(previousQuestion);
     SetMessageBoxHook(previous);
     return false;
