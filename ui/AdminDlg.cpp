@@ -71,7 +71,8 @@ void CAdminDlg::SetUp() {
                                    [this] { OnReconnectDue(); }, this);
     m_serverList = new CServerListWindow(this);
     m_playerColumn = new CPlayerColumn(this, ui->columnSplitter, ui->playerColumn, ui->dialogLayout,
-                                       ui->topLayout, ui->playerAdminGroup);
+                                       ui->topLayout, ui->playerAdminGroup, ui->playerAdminLayout,
+                                       ui->playerButtonLayout);
 
     setWindowIcon(AppIcon());
     m_portEdit->setValidator(
@@ -457,7 +458,7 @@ void CAdminDlg::DisconnectedTransition() {
     m_kickButton->setEnabled(false);
     m_banButton->setEnabled(false);
     m_playerList->RemoveAllPlayers();
-    ui->playerAdminGroup->setTitle(QString::fromLatin1(strings::PLAYER_ADMIN));
+    m_playerColumn->SetTitle(QString::fromLatin1(strings::PLAYER_ADMIN));
     m_shutdownButton->setEnabled(false);
     m_connectButton->setText(strings::CONNECT);
     if (m_statusLog->HasWaiting()) {
@@ -537,7 +538,7 @@ void CAdminDlg::ArmWaits(CSessionDriver::Step after) {
 
 void CAdminDlg::RedrawPlayerList() {
     m_playerList->Redraw(*m_pClient->roster);
-    ui->playerAdminGroup->setTitle(
+    m_playerColumn->SetTitle(
         QString::fromLatin1(strings::PLAYER_ADMIN_COUNT).arg(m_pClient->roster->GetCount()));
     m_pClient->listDirty = false;
 }

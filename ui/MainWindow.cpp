@@ -65,7 +65,6 @@ CMainWindow::CMainWindow(QWidget* parent)
             : QFile::encodeName(stateDir + '/' + QLatin1String(strings::HISTORY_FILE))
                   .toStdString());
 
-    m_tabs->setDocumentMode(true); // no frame round the page: one tab looks as the page alone
     m_tabs->setTabBarAutoHide(true);
     m_tabs->setTabsClosable(true);
     m_tabs->setMovable(true);

@@ -5,13 +5,25 @@
 #include <QProxyStyle>
 #include <QStyleFactory>
 #include <QStyleOption>
+#include <QTabWidget>
 
 namespace {
 
-// The application's style, but the title of an important tab is drawn with a bold font.
-class CImportantTabStyle : public QProxyStyle {
+// The application's style, but the title of an important tab is drawn with a bold font, and
+// tabs without a frame (document mode) keep no room for one: one tab, its bar hidden, is exactly
+// its page.
+class CPageTabsStyle : public QProxyStyle {
   public:
-    CImportantTabStyle() : QProxyStyle(QStyleFactory::create(QApplication::style()->name())) {}
+    CPageTabsStyle() : QProxyStyle(QStyleFactory::create(QApplication::style()->name())) {}
+
+    QSize sizeFromContents(ContentsType type, const QStyleOption* option, const QSize& size,
+                           const QWidget* widget) const override {
+        const auto* tabs = qobject_cast<const QTabWidget*>(widget);
+        if (type == CT_TabWidget && tabs && tabs->documentMode()) {
+            return size;
+        }
+        return QProxyStyle::sizeFromContents(type, option, size, widget);
+    }
 
     void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
                      const QWidget* widget) const override {
@@ -32,11 +44,7 @@ class CImportantTabStyle : public QProxyStyle {
 
 } // namespace
 
-CPageTabBar::CPageTabBar(QWidget* parent) : QTabBar(parent) {
-    auto* style = new CImportantTabStyle;
-    style->setParent(this);
-    setStyle(style);
-}
+CPageTabBar::CPageTabBar(QWidget* parent) : QTabBar(parent) {}
 
 void CPageTabBar::SetImportant(int index, bool important) {
     if (index < 0 || index >= count() || IsImportant(index) == important) {
@@ -63,5 +71,10 @@ QSize CPageTabBar::tabSizeHint(int index) const {
 }
 
 CPageTabs::CPageTabs(QWidget* parent) : QTabWidget(parent), bar(new CPageTabBar(this)) {
+    auto* style = new CPageTabsStyle;
+    style->setParent(this);
+    setStyle(style);
+    bar->setStyle(style);
     setTabBar(bar);
+    setDocumentMode(true); // no frame round the page
 }

@@ -2,14 +2,21 @@
 
 #include <QBoxLayout>
 #include <QEvent>
+#include <QGroupBox>
+#include <QLabel>
 #include <QSplitter>
 #include <QWidget>
 #include <algorithm>
 
 CPlayerColumn::CPlayerColumn(QWidget* page, QSplitter* splitter, QWidget* column,
-                             QBoxLayout* pageRows, QBoxLayout* topRow, QWidget* group)
+                             QBoxLayout* pageRows, QBoxLayout* topRow, QGroupBox* group,
+                             QBoxLayout* groupRows, QBoxLayout* buttonRow)
     : QObject(page), page(page), splitter(splitter), column(column), pageRows(pageRows),
-      topRow(topRow), group(group) {
+      topRow(topRow), group(group), groupRows(groupRows), buttonRow(buttonRow),
+      heading(new QLabel(group)), groupMargins(groupRows->contentsMargins()),
+      title(group->title()) {
+    heading->hide();
+    buttonRow->insertWidget(0, heading);
     column->hide();
     // A wider or narrower page widens or narrows the log; the column keeps its width.
     splitter->setStretchFactor(0, 1);
@@ -21,6 +28,15 @@ CPlayerColumn::CPlayerColumn(QWidget* page, QSplitter* splitter, QWidget* column
             emit columnWidthChosen(columnWidth);
         }
     });
+}
+
+void CPlayerColumn::SetTitle(const QString& text) {
+    title = text;
+    if (wide) {
+        heading->setText(text);
+    } else {
+        group->setTitle(text);
+    }
 }
 
 void CPlayerColumn::SetColumnWidth(int width) {
@@ -48,16 +64,27 @@ void CPlayerColumn::Arrange() {
         return;
     }
     wide = wanted;
+    groupRows->removeItem(buttonRow);
     if (wide) {
         column->layout()->addWidget(group);
         pageRows->setStretch(0, 0); // the extra height goes to the log alone
+        group->setTitle(QString());
+        group->setFlat(true);
+        heading->setText(title);
+        groupRows->insertLayout(0, buttonRow);
+        groupRows->setContentsMargins(0, 0, 0, 0);
         column->show();
         ApplyColumnWidth();
     } else {
         topRow->insertWidget(1, group);
         pageRows->setStretch(0, 1);
+        group->setTitle(title);
+        group->setFlat(false);
+        groupRows->addLayout(buttonRow);
+        groupRows->setContentsMargins(groupMargins);
         column->hide();
     }
+    heading->setVisible(wide);
     group->show();
 }
 
