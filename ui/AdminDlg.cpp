@@ -477,6 +477,7 @@ void CAdminDlg::DisconnectedTransition() {
 void CAdminDlg::SessionEnded() {
     const auto wait = m_session->Ended(m_reconnectCheck->isChecked());
     if (!wait) {
+        m_fetchedPassword.Clear(); // no attempt will need it; the next connect asks its source
         return;
     }
     SetLoginFieldsEnabled(false);
@@ -508,6 +509,7 @@ void CAdminDlg::OnReconnectDue() {
 void CAdminDlg::EndReconnecting(const char* line) {
     m_connectButton->setText(strings::CONNECT);
     SetLoginFieldsEnabled(true);
+    m_fetchedPassword.Clear();
     m_lost = !line; // the admin's own stop leaves the tab idle
     if (line) {
         AppendLog(QString::fromLatin1(line), COLOUR_BLUE, true);

@@ -22,6 +22,11 @@ class CSavedServers : public QObject {
     const QString& LoadProblem() const { return loadProblem; }
     CKeyringAnswers& Keyring() { return keyring; }
 
+    // Reads the file again, for "Servers..." to show what is on disk now (it may have been
+    // edited by hand). A file that cannot be read leaves the list as it was, tabs and all, and
+    // nothing is saved until it reads cleanly: LoadProblem() says why.
+    void Reload();
+
     // Makes a change to the list and saves it; on any problem (the change's own or the save's)
     // the list stays as it was and the problem comes back, for a box. `renamedFrom` and
     // `renamedTo` name a profile the change renames, so that tabs showing it follow.

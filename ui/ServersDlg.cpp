@@ -65,6 +65,7 @@ CServersDlg::CServersDlg(CSavedServers& servers, Report report, QWidget* parent)
     layout->addWidget(m_list, 1);
     layout->addLayout(buttons);
     m_list->setMinimumSize(DialogUnitsToPixels(fontMetrics(), 180, 120));
+    servers.Reload();
     if (!servers.LoadProblem().isEmpty()) {
         // Nothing can be saved until the file reads cleanly; the box says why and what to do.
         AfxMessageBox(Sentence(servers.LoadProblem()).toStdString());

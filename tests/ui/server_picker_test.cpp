@@ -186,6 +186,31 @@ TEST_F(ServerPickerTest, TheFormRefusesWhatTheRulesRefuseAndAFileThatChangedIsNo
     EXPECT_EQ(Servers().Profiles().List()[0].name, "eu1") << "the change was undone";
 }
 
+// "Servers..." shows the file as it is now: edited by hand, its servers reach every picker; a
+// file that cannot be read leaves the tabs their servers, says why, and is never saved over.
+TEST_F(ServerPickerTest, ServersReadsTheFileAgainAndABrokenFileIsNeverSavedOver) {
+    CAdminDlg& tab = *Window().OpenServer("us-east");
+    WriteServers(Server("us-east", 27002) + Server("added-by-hand", 27005));
+    {
+        CServersDlg list(
+            Servers(), [](const QString&) {}, &tab);
+        EXPECT_EQ(list.m_list->count(), 2);
+    }
+    EXPECT_NE(tab.m_serverPicker->findText("added-by-hand"), -1);
+    EXPECT_EQ(tab.Name(), "us-east");
+
+    const QByteArray broken = "[[server]]\nname = \"x\"\nport = \"nope\"\n";
+    WriteFile(ServersPath(), broken);
+    CServersDlg list(
+        Servers(), [](const QString&) {}, &tab);
+    ASSERT_EQ(boxes.texts.size(), 1U);
+    EXPECT_NE(boxes.texts[0].find("servers.toml, line"), std::string::npos) << boxes.texts[0];
+    EXPECT_EQ(tab.Name(), "us-east") << "the tabs keep their servers";
+    list.m_list->setCurrentRow(0);
+    list.MoveSelected(+1);
+    EXPECT_EQ(ReadFile(ServersPath()), broken);
+}
+
 TEST_F(ServerPickerTest, SaveAsProfileTurnsTheFieldsIntoTheChosenServer) {
     CAdminDlg& tab = Tab(0);
     tab.m_passwordEdit->clear();
