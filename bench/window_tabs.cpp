@@ -4,9 +4,10 @@
 //   bench_window_tabs --load [--tabs N] [--rate EVENTS_PER_S] [--seconds S]
 //       N tabs (8) on servers sending RATE events a second each (100): the event loop runs in
 //       slices of 5 ms, and how late each slice ends is how long the UI thread was kept from
-//       its loop; the longest, the 99th percentile and the lines shown are printed. Beside the
-//       wall-clock lateness, the thread's own CPU time in the slice: on a shared machine a slice
-//       can also end late because the thread was not scheduled.
+//       its loop; the longest, the 99th percentile and the lines shown are printed. On a shared
+//       machine a slice can also end late because the thread, ready to run, waited for a core:
+//       the kernel's count of that wait (/proc/thread-self/schedstat) is taken off, which
+//       leaves the stall the window itself caused, by work or by waiting on anything else.
 //   bench_window_tabs --idle [--tabs N] [--rate EVENTS_PER_S] [--seconds S]
 //       N connected tabs (8) on quiet servers (0.1 events a second, 16 players): the process's
 //       CPU and wakeups over S seconds (30) of the window's own event loop.
@@ -32,6 +33,7 @@
 
 #include "bench/WindowHarness.h"
 #include "tests/support/DemoServerProcess.h"
+#include "ui/StatusLog.h"
 
 namespace {
 
@@ -47,6 +49,17 @@ double ThreadCpuMs() {
     timespec used{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &used);
     return static_cast<double>(used.tv_sec) * 1e3 + static_cast<double>(used.tv_nsec) / 1e6;
+}
+
+// How long this thread has waited, ready to run, for a core, in milliseconds.
+double RunQueueWaitMs() {
+    std::FILE* file = std::fopen("/proc/thread-self/schedstat", "r");
+    unsigned long long onCpu = 0, waited = 0;
+    const bool read = file && std::fscanf(file, "%llu %llu", &onCpu, &waited) == 2;
+    if (file) {
+        std::fclose(file);
+    }
+    return read ? static_cast<double>(waited) / 1e6 : 0;
 }
 
 double CpuSeconds(const rusage& r) {
@@ -80,6 +93,17 @@ int LinesShown(TabsHarness& window) {
     return lines;
 }
 
+// Lines the logs dropped because they came faster than they could be shown: the notices that
+// say so, and tabs whose backlog still waits.
+int Behind(TabsHarness& window) {
+    int behind = 0;
+    for (int i = 0; i < window.Window().Count(); ++i) {
+        behind += window.Tab(i).m_statusLog->HasWaiting() ? 1 : 0;
+        behind += window.Tab(i).m_log->toPlainText().count(QStringLiteral("events skipped"));
+    }
+    return behind;
+}
+
 bool AllConnected(TabsHarness& window) {
     for (int i = 0; i < window.Window().Count(); ++i) {
         if (!window.Tab(i).m_bConnected) {
@@ -104,7 +128,8 @@ int Load(const Options& options) {
     constexpr int SLICE_MS = 5;
     std::vector<double> lateMs;
     double mostBusyMs = 0; // the most CPU the thread used in one slice
-    double busyOfLatest = 0;
+    double ownLongest = 0; // the longest lateness less the wait for a core
+    double busyOfLatest = 0, queuedOfLatest = 0;
     QElapsedTimer wall, slice;
     rusage before{}, after{};
     getrusage(RUSAGE_SELF, &before);
@@ -113,14 +138,18 @@ int Load(const Options& options) {
         QEventLoop loop;
         QTimer::singleShot(SLICE_MS, Qt::PreciseTimer, &loop, &QEventLoop::quit);
         const double cpuBefore = ThreadCpuMs();
+        const double queuedBefore = RunQueueWaitMs();
         slice.start();
         loop.exec();
         const double late =
             std::max(0.0, static_cast<double>(slice.nsecsElapsed()) / 1e6 - SLICE_MS);
         const double busy = ThreadCpuMs() - cpuBefore;
+        const double queued = RunQueueWaitMs() - queuedBefore;
         mostBusyMs = std::max(mostBusyMs, busy);
+        ownLongest = std::max(ownLongest, late - queued);
         if (lateMs.empty() || late > *std::max_element(lateMs.begin(), lateMs.end())) {
             busyOfLatest = busy;
+            queuedOfLatest = queued;
         }
         lateMs.push_back(late);
     }
@@ -136,9 +165,12 @@ int Load(const Options& options) {
                 elapsed);
     std::printf("all_connected=%d\n", AllConnected(window) ? 1 : 0);
     std::printf("lines_shown=%d (%.0f a second)\n", shown, shown / elapsed);
+    std::printf("skipped_or_waiting=%d\n", Behind(window));
     std::printf("slices=%zu\n", lateMs.size());
-    std::printf("stall_max_ms=%.2f (thread CPU in that slice: %.2f ms)\n", lateMs.back(),
-                busyOfLatest);
+    std::printf("stall_max_ms=%.2f (in that slice: thread CPU %.2f ms, waiting for a core %.2f "
+                "ms)\n",
+                lateMs.back(), busyOfLatest, queuedOfLatest);
+    std::printf("stall_max_less_core_wait_ms=%.2f\n", std::max(0.0, ownLongest));
     std::printf("busiest_slice_cpu_ms=%.2f\n", mostBusyMs);
     std::printf("stall_p99_ms=%.2f\n", percentile(0.99));
     std::printf("stall_p999_ms=%.2f\n", percentile(0.999));
