@@ -22,7 +22,8 @@ std::optional<int> CAdminApp::HandleCommandLine(int argc, const char* const* arg
                    "Opens the "
                 << version::FILE_DESCRIPTION
                 << " window. The login fields are kept in\n"
-                   "$XDG_CONFIG_HOME/vyr.ini (by default ~/.config/vyr.ini).\n";
+                   "$XDG_CONFIG_HOME/vyr.ini (by default ~/.config/vyr.ini), the saved servers\n"
+                   "in $XDG_CONFIG_HOME/vyr/servers.toml.\n";
             return 0;
         }
         if (argument.substr(0, 2) == "--") {

@@ -197,7 +197,14 @@ void CMainWindow::CloseTab(int index) {
     }
     m_tabs->removeTab(index);
     m_unseen.erase(page);
-    delete page; // logs out; the plain login's tab writes vyr.ini
+    Dismiss(page);
+}
+
+// The tab logs out now (the plain login's tab writes vyr.ini) and goes once the event loop is
+// back: the command may have come from that very tab's menu, which is still open on the stack.
+void CMainWindow::Dismiss(CAdminDlg* page) {
+    page->done(QDialog::Rejected);
+    page->deleteLater();
 }
 
 void CMainWindow::ShowTab(int step) {
@@ -363,7 +370,7 @@ void CMainWindow::CloseAll() {
     while (Count() > 0) {
         CAdminDlg* page = Page(0);
         m_tabs->removeTab(0);
-        delete page; // logs out; the plain login's tab writes vyr.ini
+        Dismiss(page);
     }
     m_unseen.clear();
 }

@@ -76,6 +76,7 @@ class CMainWindow : public QWidget {
     void ShowAllTitles();
     void SaveTabs();
     void CloseAll();
+    void Dismiss(CAdminDlg* page);
 
     CPreferences m_preferences;
     std::shared_ptr<CHistoryStore> m_history;

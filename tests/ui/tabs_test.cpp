@@ -76,6 +76,29 @@ TEST_F(MainWindowTest, KeysOpenSwitchAndCloseTabsAndTheFindKeyStaysWithThePage) 
     EXPECT_FALSE(Window().isVisible());
 }
 
+// The background menu of a tab closes that very tab, while the menu is still open on its stack.
+TEST_F(MainWindowTest, ATabClosesFromItsOwnMenu) {
+    UdpPeer server;
+    CAdminDlg& tab = *Window().NewTab();
+    ConnectPlain(tab, server);
+    LogIn(server, tab);
+    QTimer pick;
+    QObject::connect(&pick, &QTimer::timeout, [&] {
+        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            pick.stop();
+            menu->setActiveAction(Window().m_closeTab);
+            QTest::keyClick(menu, Qt::Key_Return);
+        }
+    });
+    pick.start(1);
+    QContextMenuEvent click(QContextMenuEvent::Mouse, {5, 5}, tab.mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(&tab, &click);
+    EXPECT_EQ(Window().Count(), 1);
+    EXPECT_TRUE(server.ReceiveOfType(MSG_QUIT)) << "logged out at once";
+    const QPointer<CAdminDlg> going(&tab);
+    EXPECT_TRUE(Until([&] { return going.isNull(); }));
+}
+
 TEST(TabTitleTest, NameStateAndUnseenLines) {
     struct Case {
         QString name;
