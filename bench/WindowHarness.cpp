@@ -1,6 +1,10 @@
 #include "bench/WindowHarness.h"
 
 #include <QApplication>
+#include <QEventLoop>
+#include <QLineEdit>
+#include <QTabWidget>
+#include <QTimer>
 #include <string>
 
 #include "bench/BenchRoster.h"
@@ -37,6 +41,51 @@ LogEntry WindowHarness::LogLine(int index) {
     default:
         return {a + " has left the game.", COLOUR_GREEN};
     }
+}
+
+TabsHarness::TabsHarness(int tabs) {
+    qputenv("XDG_CONFIG_HOME", configDir.path().toLocal8Bit());
+    qputenv("XDG_STATE_HOME", configDir.path().toLocal8Bit());
+    window = std::make_unique<CMainWindow>();
+    while (window->Count() < tabs) {
+        window->NewTab();
+    }
+    window->m_tabs->setCurrentIndex(0);
+    window->show();
+    ProcessEvents();
+}
+
+TabsHarness::~TabsHarness() {
+    window.reset(); // logs out and saves while the private directory still exists
+}
+
+bool TabsHarness::ConnectAll(const std::vector<int>& ports) {
+    for (int i = 0; i < window->Count() && i < static_cast<int>(ports.size()); ++i) {
+        CAdminDlg& tab = Tab(i);
+        tab.m_hostEdit->setText("127.0.0.1");
+        tab.m_portEdit->setText(QString::number(ports[static_cast<std::size_t>(i)]));
+        tab.m_userEdit->setText("admin");
+        tab.m_passwordEdit->setText("admin");
+        tab.OnConnect();
+    }
+    const auto connected = [this] {
+        for (int i = 0; i < window->Count(); ++i) {
+            if (!Tab(i).m_bConnected) {
+                return false;
+            }
+        }
+        return true;
+    };
+    for (int waited = 0; !connected() && waited < 10000; waited += 50) {
+        RunFor(50);
+    }
+    return connected();
+}
+
+void RunFor(int milliseconds) {
+    QEventLoop loop;
+    QTimer::singleShot(milliseconds, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 void ProcessEvents() {

@@ -69,4 +69,70 @@ constexpr char AUTOMATION_KEPT[] = "Nothing of this file runs; the rules in forc
 constexpr char AUTOMATION_NO_FILE[] = "No rules file yet: connect to a server first.";
 constexpr char AUTOMATION_CANNOT_CREATE[] = "The rules file %1 cannot be made.";
 
+// Saved servers, their passwords and the tabs (UTF-8).
+constexpr char CANCEL[] = "Cancel";
+constexpr char PICKER_PLAIN[] = "(no profile)";
+constexpr char PICKER_SERVERS[] = "Servers\u2026";
+constexpr char PICKER_SAVE_AS[] = "Save as profile\u2026";
+constexpr char PASSWORD_FROM_KEYRING[] = "from the keyring";
+constexpr char PASSWORD_FROM_COMMAND[] = "from its command";
+constexpr char LOG_PASSWORD_FROM_KEYRING[] = "Getting the password of %1 from the keyring\u2026";
+constexpr char LOG_PASSWORD_FROM_COMMAND[] = "Running the password command of %1\u2026";
+constexpr char LOG_PASSWORD_CANCELLED[] = "Connecting cancelled.";
+constexpr char LOG_ENTER_PASSWORD[] = "Enter the password of %1, then press Connect.";
+constexpr char MENU_SEND_TO_ALL[] = "Send to all tabs\u2026";
+
+constexpr char SERVERS_CAPTION[] = "Servers";
+constexpr char SERVERS_ROW[] = "%1    %2@%3:%4";
+constexpr char SERVERS_ADD[] = "&Add\u2026";
+constexpr char SERVERS_EDIT[] = "&Edit\u2026";
+constexpr char SERVERS_RENAME[] = "&Rename\u2026";
+constexpr char SERVERS_DELETE[] = "&Delete";
+constexpr char SERVERS_UP[] = "Move &up";
+constexpr char SERVERS_DOWN[] = "Move do&wn";
+constexpr char SERVERS_CLOSE[] = "Close";
+constexpr char SERVERS_ADD_CAPTION[] = "Add server";
+constexpr char SERVERS_EDIT_CAPTION[] = "Edit server %1";
+constexpr char SERVERS_RENAME_CAPTION[] = "Rename server";
+constexpr char SERVERS_RENAME_PROMPT[] = "New name for %1:";
+constexpr char SERVERS_DELETE_QUESTION[] =
+    "Delete the server %1? A password kept for it in the keyring is removed too.";
+constexpr char SAVE_AS_CAPTION[] = "Save as profile";
+constexpr char PROFILE_NAME[] = "Name:";
+constexpr char PROFILE_HOST[] = "Host:";
+constexpr char PROFILE_PORT[] = "Port:";
+constexpr char PROFILE_USER[] = "Username:";
+constexpr char PROFILE_SOURCE[] = "Password:";
+constexpr char PROFILE_COMMAND[] = "Command:";
+constexpr char PROFILE_KEYRING_PASSWORD[] = "Store in keyring:";
+constexpr char PROFILE_AUTOMATION[] = "Automation file:";
+constexpr char SOURCE_ASK[] = "Ask each time";
+constexpr char SOURCE_KEYRING[] = "From the desktop keyring";
+constexpr char SOURCE_COMMAND[] = "From a command";
+constexpr char SOURCE_COMMAND_EXAMPLE[] = "pass show game/eu1";
+constexpr char KEYRING_PASSWORD_PLACEHOLDER[] = "empty: keep what the keyring has";
+constexpr char AUTOMATION_NONE[] = "none";
+constexpr char BROWSE[] = "Browse\u2026";
+
+constexpr char WINDOW_TITLE[] = "Vyr Remote Server Admin";
+constexpr char NEW_TAB[] = "New tab";
+constexpr char MENU_NEW_TAB[] = "&New tab";
+constexpr char MENU_CLOSE_TAB[] = "&Close tab";
+constexpr char MENU_NEXT_TAB[] = "Ne&xt tab";
+constexpr char MENU_PREVIOUS_TAB[] = "&Previous tab";
+constexpr char STATE_CONNECTING[] = "connecting";
+constexpr char STATE_CONNECTED[] = "connected";
+constexpr char STATE_RECONNECTING[] = "reconnecting";
+constexpr char STATE_LOST[] = "lost";
+constexpr char TAB_TITLE_STATE[] = "%1 \u2013 %2";
+constexpr char TAB_TITLE_UNSEEN[] = "%1 (%2)";
+constexpr char SEND_TO_ALL_QUESTION[] = "Send \u201c%1\u201d to %2?";
+constexpr char SEND_TO_ALL_NONE[] = "No tab is connected.";
+constexpr char SAME_LOGIN_REFUSED[] =
+    "The tab \u201c%1\u201d already has a session with %2 as %3. The server takes one session "
+    "per user; use that tab, or close it first.";
+constexpr char TAB_NOT_REOPENED[] =
+    "The tab of \u201c%1\u201d was not opened again: there is no such server any more.";
+constexpr char PROFILES_UNREADABLE[] = "The saved servers could not be read: %1";
+
 } // namespace strings

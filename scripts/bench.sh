@@ -99,6 +99,16 @@ grep -h '_median' "$out/startup-xvfb.txt" | sed 's/^/xvfb      /'
 echo "== memory over 1,000,000 log lines"
 "$bin/bench_window_memory" 2>&1 | quiet_qt | tee "$out/memory.txt"
 
+echo "== tabs: eight servers at 100 events/s, idle tabs, memory per tab"
+cmake --build --preset bench -j 2 --target bench_window_tabs >>"$out/build.log" 2>&1 ||
+    { cat "$out/build.log"; exit 1; }
+"$bin/bench_window_tabs" --load --seconds "$idle_seconds" 2>&1 | quiet_qt | tee "$out/tabs-load.txt"
+for tabs in 1 8; do
+    "$bin/bench_window_tabs" --idle --tabs "$tabs" --seconds "$idle_seconds" 2>&1 | quiet_qt |
+        tee "$out/tabs-idle-$tabs.txt"
+done
+"$bin/bench_window_tabs" --memory 2>&1 | quiet_qt | tee "$out/tabs-memory.txt"
+
 echo "== saved servers: servers.toml, a password command, a keyring of its own"
 cmake --build --preset bench -j 2 --target bench_profiles >>"$out/build.log" 2>&1 ||
     { cat "$out/build.log"; exit 1; }

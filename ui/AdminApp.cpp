@@ -1,11 +1,12 @@
 #include "ui/AdminApp.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <string_view>
 
 #include "res/Version.h"
-#include "ui/AdminDlg.h"
 #include "ui/AppIcon.h"
+#include "ui/MainWindow.h"
 #include "ui/QtMessageBox.h"
 
 std::optional<int> CAdminApp::HandleCommandLine(int argc, const char* const* argv,
@@ -21,7 +22,8 @@ std::optional<int> CAdminApp::HandleCommandLine(int argc, const char* const* arg
                    "Opens the "
                 << version::FILE_DESCRIPTION
                 << " window. The login fields are kept in\n"
-                   "$XDG_CONFIG_HOME/vyr.ini (by default ~/.config/vyr.ini).\n";
+                   "$XDG_CONFIG_HOME/vyr.ini (by default ~/.config/vyr.ini), the saved servers\n"
+                   "in $XDG_CONFIG_HOME/vyr/servers.toml.\n";
             return 0;
         }
         if (argument.substr(0, 2) == "--") {
@@ -35,10 +37,13 @@ std::optional<int> CAdminApp::HandleCommandLine(int argc, const char* const* arg
 bool CAdminApp::InitInstance() {
     QApplication::setWindowIcon(AppIcon());
     QGuiApplication::setDesktopFileName(QStringLiteral("vyr-admin"));
-    CAdminDlg dialog;
-    const MessageBoxHook previous = SetMessageBoxHook(QtMessageBox(&dialog));
-    const QuestionBoxHook previousQuestion = SetQuestionBoxHook(QtQuestionBox(&dialog));
-    dialog.exec();
+    CMainWindow window;
+    const MessageBoxHook previous = SetMessageBoxHook(QtMessageBox(&window));
+    const QuestionBoxHook previousQuestion = SetQuestionBoxHook(QtQuestionBox(&window));
+    QEventLoop untilClosed;
+    QObject::connect(&window, &CMainWindow::closed, &untilClosed, &QEventLoop::quit);
+    window.show();
+    untilClosed.exec();
     SetQuestionBoxHook(previousQuestion);
     SetMessageBoxHook(previous);
     return false;

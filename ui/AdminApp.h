@@ -1,5 +1,5 @@
 #pragma once
-// The application: runs the admin window modally; the process lives as long as the window.
+// The application: runs the main window; the process lives as long as the window.
 
 #include <optional>
 #include <ostream>
@@ -12,6 +12,6 @@ class CAdminApp {
     static std::optional<int> HandleCommandLine(int argc, const char* const* argv,
                                                 std::ostream& out, std::ostream& err);
 
-    // Runs the admin window until it closes; false, so that the process then ends.
+    // Runs the main window until it closes; false, so that the process then ends.
     bool InitInstance();
 };

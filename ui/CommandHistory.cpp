@@ -3,20 +3,25 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <algorithm>
 
 #include "core/Completion.h"
 #include "core/CoreTexts.h"
 
 CCommandHistory::CCommandHistory(QLineEdit* edit, const QString& path,
                                  std::function<std::vector<std::string>()> playerNames)
-    : QObject(edit), edit(edit), store(QFile::encodeName(path).toStdString()),
-      playerNames(std::move(playerNames)), walked(store.Commands().size()) {
+    : CCommandHistory(edit, std::make_shared<CHistoryStore>(QFile::encodeName(path).toStdString()),
+                      std::move(playerNames)) {}
+
+CCommandHistory::CCommandHistory(QLineEdit* edit, std::shared_ptr<CHistoryStore> store,
+                                 std::function<std::vector<std::string>()> playerNames)
+    : QObject(edit), edit(edit), store(std::move(store)), playerNames(std::move(playerNames)) {
     edit->installEventFilter(this);
 }
 
 QString CCommandHistory::Add(const QString& command) {
-    const std::string failure = store.Add(command.toStdString());
-    walked = store.Commands().size();
+    const std::string failure = store->Add(command.toStdString());
+    back = 0;
     unsent.clear();
     return failure.empty()
                ? QString()
@@ -47,15 +52,16 @@ bool CCommandHistory::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CCommandHistory::Walk(int step) {
-    const std::vector<std::string>& commands = store.Commands();
-    if ((step < 0 && walked == 0) || (step > 0 && walked >= commands.size())) {
+    const std::vector<std::string>& commands = store->Commands();
+    back = std::min(back, commands.size()); // the store may have been trimmed meanwhile
+    if ((step < 0 && back == commands.size()) || (step > 0 && back == 0)) {
         return;
     }
-    if (walked == commands.size()) {
+    if (back == 0) {
         unsent = edit->text();
     }
-    walked = step < 0 ? walked - 1 : walked + 1;
-    edit->setText(walked == commands.size() ? unsent : QString::fromStdString(commands[walked]));
+    back = step < 0 ? back + 1 : back - 1;
+    edit->setText(back == 0 ? unsent : QString::fromStdString(commands[commands.size() - back]));
 }
 
 bool CCommandHistory::Complete() {
@@ -68,7 +74,7 @@ bool CCommandHistory::Complete() {
     const std::string line = completionSource.toStdString();
     const std::size_t cursor =
         static_cast<std::size_t>(completionSource.left(completionCursor).toUtf8().size());
-    const Completions found = CompletionsAt(line, cursor, store.Commands(), {}, playerNames());
+    const Completions found = CompletionsAt(line, cursor, store->Commands(), {}, playerNames());
     if (found.words.empty()) {
         completedLine.clear();
         return false;

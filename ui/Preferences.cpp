@@ -24,6 +24,10 @@ const Entry& EntryOf(CPreferences::Key key) {
         {K::ShowTimestamps, "Log/ShowTimestamps", LogOptions().showTimestamps},
         {K::KeepLogFiles, "Log/KeepLogFiles", LogOptions().keepLogFiles},
         {K::WatchWord, "Log/WatchWord", LogOptions().watchWord},
+        // The tabs open at the last close, in order, by server name; "-" is the plain login's.
+        {K::OpenTabs, "Window/Tabs", QString()},
+        // The width of the player table's column (a wide window), in pixels; 0 for its own.
+        {K::PlayerColumn, "Window/PlayerColumn", QString()},
     };
     for (const Entry& entry : table) {
         if (entry.key == key) {

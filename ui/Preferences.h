@@ -18,6 +18,8 @@ class CPreferences {
         ShowTimestamps,
         KeepLogFiles,
         WatchWord,
+        OpenTabs,
+        PlayerColumn,
     };
 
     // The file of the current $XDG_CONFIG_HOME.

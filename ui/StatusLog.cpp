@@ -75,6 +75,7 @@ void CStatusLog::Insert(QTextCursor& end, const QString& text, COLORREF colour, 
     if (lineBreak) {
         end.insertBlock();
         end.block().setUserState(NO_TIMESTAMP);
+        ++endedLines;
     }
     file.Append(text, lineBreak, stamp);
 }
@@ -153,6 +154,9 @@ void CStatusLog::EditEnd(const std::function<void(QTextCursor&)>& insert) {
 
     if (following) {
         scrollBar->setValue(scrollBar->maximum());
+    }
+    if (const int count = std::exchange(endedLines, 0); count > 0) {
+        emit linesAdded(count);
     }
 }
 

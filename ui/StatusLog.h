@@ -50,6 +50,8 @@ class CStatusLog : public QObject {
   signals:
     // The admin chose other options on the menu; the owner applies and keeps them.
     void optionsChosen(const LogOptions& options);
+    // `count` lines were ended in one edit.
+    void linesAdded(int count);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -69,4 +71,5 @@ class CStatusLog : public QObject {
     LogOptions options;
     std::deque<LogEntry> backlog; // taken from the client, not shown yet
     long long skipped = 0;        // dropped from the backlog since the last notice
+    int endedLines = 0;           // in the edit under way
 };
