@@ -22,8 +22,6 @@ constexpr auto BUSY_RETRY = 1s;
 constexpr auto CLOSING_PATIENCE = 5s;
 // A niceness of 10 leaves the writer about a tenth of a core that others want too.
 constexpr int WRITER_NICENESS = 10;
-// Items held in memory at most (a file locked for long under a flood): about 50 MiB.
-constexpr std::size_t MAX_QUEUED = 250000;
 
 bool IsSessionStart(const record::What& what) {
     return std::holds_alternative<record::Boxed<record::SessionStarted>>(what);
@@ -83,7 +81,7 @@ void CPlayerStore::Push(record::What what, bool urgentItem) {
     bool first = false;
     {
         std::lock_guard lock(mutex);
-        if (queue.size() >= MAX_QUEUED) {
+        if (queue.size() + writerHolds >= MAX_HELD) {
             ++overflowed;
             return;
         }
@@ -233,6 +231,7 @@ void CPlayerStore::WriterLoop() {
         {
             std::lock_guard lock(mutex);
             finished += count;
+            writerHolds -= count;
         }
         progress.notify_all();
     };
@@ -279,6 +278,7 @@ void CPlayerStore::WriterLoop() {
             // O(1) under the lock, which the event loop wants for every event: the items
             // are moved (after what a busy file left) once the lock is released.
             taken.swap(queue);
+            writerHolds = work.size() + taken.size();
             if (overflowed > 0) {
                 problems.push_back("Player memory: events came faster than they could be "
                                    "written; " +
