@@ -161,7 +161,9 @@ void CountLineFinal(sqlite3_context* context) {
 
 std::vector<PlayerLines> PlayerLinesFrom(const std::string& blob) {
     std::vector<PlayerLines> counts(blob.size() / sizeof(PlayerLines));
-    std::memcpy(counts.data(), blob.data(), counts.size() * sizeof(PlayerLines));
+    if (!counts.empty()) {
+        std::memcpy(counts.data(), blob.data(), counts.size() * sizeof(PlayerLines));
+    }
     return counts;
 }
 
