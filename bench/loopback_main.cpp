@@ -9,7 +9,7 @@
 //
 // --client-at runs one trial of the client drained on arrival at that rate and nothing else (for
 // a profiler). --only arrival searches only the two clients drained on arrival, recording and
-// not, side by side.
+// not, side by side; with --client-at, it runs them in alternating trials at that rate.
 //
 // For each receiver the rate doubles from 1,000/s until a trial loses datagrams, then a
 // bisection narrows the step to 5 %, and the rate found must pass three more trials; the figure
@@ -155,7 +155,7 @@ void Report(const char* key, const Found& f) {
 // Recording against not recording, searched in pairs, the order alternating, so that the load
 // of a shared machine falls on both alike; the median of the pairs' ratios.
 int CompareRecording(const PreparedStream& stream, const Options& options) {
-    constexpr int PAIRS = 3;
+    constexpr int PAIRS = 5;
     std::vector<double> ratios;
     for (int pair = 0; pair < PAIRS; ++pair) {
         Found arrival;
@@ -182,6 +182,26 @@ int CompareRecording(const PreparedStream& stream, const Options& options) {
     return 0;
 }
 
+// The two at one rate, in alternating trials: how many of each lost nothing.
+int CompareRecordingAt(const PreparedStream& stream, const Options& options) {
+    constexpr int TRIALS = 10;
+    TrialSettings settings;
+    settings.seconds = options.seconds;
+    settings.receiveBuffer = options.receiveBuffer;
+    int lossless[2] = {0, 0};
+    for (int i = 0; i < 2 * TRIALS; ++i) {
+        const bool recording = (i % 4 == 1 || i % 4 == 2); // arrive, record, record, arrive, ...
+        const Tried t =
+            recording ? Try("record", RunClientOnArrivalRecordingTrial, stream, settings,
+                            options.clientAt)
+                      : Try("arrive", RunClientOnArrivalTrial, stream, settings, options.clientAt);
+        lossless[recording ? 1 : 0] += t.outcome != Outcome::Loss;
+    }
+    std::printf("\nat %.0f/s: lossless trials not recording %d of %d, recording %d of %d\n",
+                options.clientAt, lossless[0], TRIALS, lossless[1], TRIALS);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -193,6 +213,9 @@ int main(int argc, char** argv) {
     const PreparedStream stream(PLAYERS,
                                 static_cast<std::size_t>(options.maxRate * options.seconds), 11);
 
+    if (options.clientAt > 0 && options.onlyArrival) {
+        return CompareRecordingAt(stream, options);
+    }
     if (options.clientAt > 0) {
         TrialSettings settings;
         settings.seconds = options.seconds;

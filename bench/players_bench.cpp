@@ -2,9 +2,10 @@
 // event loop and how fast the writer thread commits; search, a player's page and the "Seen"
 // lookups on 1,000,000 chat lines; opening a large file against an empty one; file size.
 //
-//   bench_players [--dir DIR] [--events N] [--lines N] [--runs N]
+//   bench_players [--dir DIR] [--events N] [--lines N] [--runs N] [--only game]
 //
 // DIR (default: a new folder under /tmp, removed at the end) holds the database files.
+// --only game: the game's events and nothing else (for a profiler).
 
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -43,6 +44,7 @@ struct Options {
     std::size_t events = 1000000;
     std::size_t lines = 1000000;
     int runs = 21;
+    bool onlyGame = false;
 };
 
 double MsSince(Clock::time_point start) {
@@ -332,6 +334,8 @@ Options Parse(int argc, char** argv) {
             o.lines = std::strtoul(argv[i + 1], nullptr, 10);
         } else if (std::strcmp(argv[i], "--runs") == 0) {
             o.runs = std::atoi(argv[i + 1]);
+        } else if (std::strcmp(argv[i], "--only") == 0 && std::strcmp(argv[i + 1], "game") == 0) {
+            o.onlyGame = true;
         } else {
             Fail(std::string("unknown option ") + argv[i]);
         }
@@ -370,6 +374,9 @@ int main(int argc, char** argv) {
     std::printf("file: %.1f MiB, %.1f MiB per 1,000,000 events\n", gameMiB,
                 gameMiB * 1e6 / static_cast<double>(options.events));
 
+    if (options.onlyGame) {
+        return 0;
+    }
     std::printf("\n== %zu chat lines of %d players; one of them has %d\n", options.lines,
                 CHATTY_PLAYERS, 10000);
     ChatWords words(3);

@@ -32,7 +32,7 @@ out=build/bench/results
 mkdir -p "$out"
 cmake --preset bench >/dev/null
 if ! cmake --build --preset bench -j 2 --target bench_engine bench_loopback bench_window \
-    bench_window_idle bench_window_memory bench_window_startup bench_timer_floor \
+    bench_window_idle bench_window_memory bench_window_startup bench_timer_floor bench_players \
     >"$out/build.log" 2>&1; then
     cat "$out/build.log"
     exit 1
@@ -77,6 +77,17 @@ echo "== loopback: 8 MiB asked for without privilege (capped by this machine's r
 echo "== loopback: a stock rmem_max of 208 KiB"
 "$bin/bench_loopback" --seconds "$trial_seconds" --receive-buffer 212992 |
     tee "$out/loopback-stock-buffer.txt" | grep -v '^  '
+
+echo "== loopback: recording the player memory or not, in alternating pairs (stock buffer)"
+"$bin/bench_loopback" --seconds "$trial_seconds" --receive-buffer 212992 --only arrival |
+    tee "$out/loopback-recording.txt" | grep -v '^  '
+
+echo "== player memory"
+if [ "$quick" -eq 1 ]; then
+    "$bin/bench_players" --events 100000 --lines 100000 --runs 3 | tee "$out/players.txt"
+else
+    "$bin/bench_players" | tee "$out/players.txt"
+fi
 
 echo "== idle window, offscreen"
 "$bin/bench_window_idle" --seconds "$idle_seconds" 2>&1 | quiet_qt | tee "$out/idle-offscreen.txt"

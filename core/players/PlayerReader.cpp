@@ -16,7 +16,8 @@ constexpr int BUSY_TIMEOUT_MS = 100;
 #define RECORD_COLUMNS                                                                             \
     "SELECT p.id, p.name, p.first_seen, p.last_seen, p.sessions, p.play_seconds, p.kills, "        \
     "p.deaths, p.suicides, p.score, p.kicks, p.bans, p.note, p.flag, "                             \
-    "(SELECT min(s.joined_at) FROM sessions s WHERE s.player_id = p.id AND s.left_at IS NULL) "
+    "(SELECT min(s.joined_at) FROM sessions s INDEXED BY sessions_open "                           \
+    "WHERE s.player_id = p.id AND s.left_at IS NULL) "
 
 #define BAN_COLUMNS                                                                                \
     "SELECT id, name, address, reason, banned_at, expires_at, admin_user, state, lifted_at, "      \

@@ -57,9 +57,10 @@ CREATE TABLE sessions(
     left_at INTEGER,
     how_left INTEGER);
 CREATE INDEX sessions_by_player ON sessions(player_id, joined_at);
--- Open sessions are few: these stay tiny however long the history grows.
-CREATE INDEX sessions_open_by_player ON sessions(player_id) WHERE left_at IS NULL;
-CREATE INDEX sessions_open_by_connection ON sessions(connection_id) WHERE left_at IS NULL;
+-- Open sessions are few: this stays tiny however long the history grows, and holds all that
+-- "online since" and the end of a dead recorder's connection need.
+CREATE INDEX sessions_open ON sessions(player_id, connection_id, joined_at)
+    WHERE left_at IS NULL;
 
 CREATE TABLE chat(
     id INTEGER PRIMARY KEY,
@@ -160,7 +161,9 @@ void CountLineFinal(sqlite3_context* context) {
 
 std::vector<PlayerLines> PlayerLinesFrom(const std::string& blob) {
     std::vector<PlayerLines> counts(blob.size() / sizeof(PlayerLines));
-    std::memcpy(counts.data(), blob.data(), counts.size() * sizeof(PlayerLines));
+    if (!counts.empty()) {
+        std::memcpy(counts.data(), blob.data(), counts.size() * sizeof(PlayerLines));
+    }
     return counts;
 }
 

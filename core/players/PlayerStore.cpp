@@ -22,11 +22,9 @@ constexpr auto BUSY_RETRY = 1s;
 constexpr auto CLOSING_PATIENCE = 5s;
 // A niceness of 10 leaves the writer about a tenth of a core that others want too.
 constexpr int WRITER_NICENESS = 10;
-// Items held in memory at most (a file locked for long under a flood): about 50 MiB.
-constexpr std::size_t MAX_QUEUED = 250000;
 
 bool IsSessionStart(const record::What& what) {
-    return std::holds_alternative<record::SessionStarted>(what);
+    return std::holds_alternative<record::Boxed<record::SessionStarted>>(what);
 }
 
 } // namespace
@@ -83,7 +81,7 @@ void CPlayerStore::Push(record::What what, bool urgentItem) {
     bool first = false;
     {
         std::lock_guard lock(mutex);
-        if (queue.size() >= MAX_QUEUED) {
+        if (queue.size() + writerHolds >= MAX_HELD) {
             ++overflowed;
             return;
         }
@@ -107,7 +105,7 @@ void CPlayerStore::Push(record::What what, bool urgentItem) {
 
 void CPlayerStore::StartSession(const ServerKey& server, const std::string& adminUser,
                                 std::vector<std::string> present) {
-    Push(record::SessionStarted{server, adminUser, std::move(present)}, false);
+    Push(record::Box(record::SessionStarted{server, adminUser, std::move(present)}), false);
 }
 
 void CPlayerStore::Join(std::string name) {
@@ -136,22 +134,24 @@ void CPlayerStore::EndSession() {
 
 void CPlayerStore::RecordAction(const ServerKey& server, std::string name, ActionKind kind,
                                 std::string adminUser, std::string detail) {
-    Push(
-        record::ActionTaken{server, std::move(name), kind, std::move(adminUser), std::move(detail)},
-        true);
+    Push(record::Box(record::ActionTaken{server, std::move(name), kind, std::move(adminUser),
+                                         std::move(detail)}),
+         true);
 }
 
 void CPlayerStore::SetNote(const ServerKey& server, std::string name, std::string note,
                            std::string adminUser) {
-    Push(record::NoteSet{server, std::move(name), std::move(note), std::move(adminUser)}, true);
+    Push(record::Box(
+             record::NoteSet{server, std::move(name), std::move(note), std::move(adminUser)}),
+         true);
 }
 
 void CPlayerStore::SetFlag(const ServerKey& server, std::string name, PlayerFlag flag) {
-    Push(record::FlagSet{server, std::move(name), flag}, true);
+    Push(record::Box(record::FlagSet{server, std::move(name), flag}), true);
 }
 
 void CPlayerStore::ForgetPlayer(const ServerKey& server, std::string name) {
-    Push(record::Forgotten{server, std::move(name)}, true);
+    Push(record::Box(record::Forgotten{server, std::move(name)}), true);
 }
 
 void CPlayerStore::SetChatRetention(int days) {
@@ -164,12 +164,12 @@ std::int64_t CPlayerStore::RecordBan(BanRequest ban) {
     while (id == 0) {
         id = static_cast<std::int64_t>(banIds() >> 2);
     }
-    Push(record::BanRecorded{id, std::move(ban)}, true);
+    Push(record::Box(record::BanRecorded{id, std::move(ban)}), true);
     return id;
 }
 
 void CPlayerStore::MarkBanLifted(std::int64_t id, BanState how, std::string adminUser) {
-    Push(record::BanLifted{id, how, std::move(adminUser)}, true);
+    Push(record::Box(record::BanLifted{id, how, std::move(adminUser)}), true);
 }
 
 void CPlayerStore::MarkBanLiftFailed(std::int64_t id) {
@@ -197,7 +197,8 @@ void CPlayerStore::WriterLoop() {
     // come first, and the writer catches up in the pauses (the queue holds what waits).
     ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), WRITER_NICENESS);
     CPlayerWriter writer(path, options.chatRetentionDays);
-    std::vector<record::Item> work; // taken from the queue, not yet written
+    std::vector<record::Item> work;  // taken from the queue, not yet written
+    std::vector<record::Item> taken; // the queue's last contents, swapped out
     bool opened = false;
     bool openWanted = true; // after a refusal, only a new session tries again
     bool paused = false;
@@ -230,6 +231,7 @@ void CPlayerStore::WriterLoop() {
         {
             std::lock_guard lock(mutex);
             finished += count;
+            writerHolds -= count;
         }
         progress.notify_all();
     };
@@ -273,14 +275,22 @@ void CPlayerStore::WriterLoop() {
             check = std::exchange(checkWanted, false);
             stop = stopping;
             urgent = false;
-            std::move(queue.begin(), queue.end(), std::back_inserter(work));
-            queue.clear();
+            // O(1) under the lock, which the event loop wants for every event: the items
+            // are moved (after what a busy file left) once the lock is released.
+            taken.swap(queue);
+            writerHolds = work.size() + taken.size();
             if (overflowed > 0) {
                 problems.push_back("Player memory: events came faster than they could be "
                                    "written; " +
                                    std::to_string(overflowed) + " were not recorded.");
                 overflowed = 0;
             }
+        }
+        if (work.empty()) {
+            work.swap(taken);
+        } else {
+            std::move(taken.begin(), taken.end(), std::back_inserter(work));
+            taken.clear();
         }
         const std::int64_t now = Now();
 

@@ -99,6 +99,10 @@ class CPlayerStore {
     // Sentences for the user, each said once.
     std::vector<std::string> TakeProblems();
 
+    // Events held in memory at most, waiting for the file (locked for long under a flood):
+    // about 22 MiB. Past it events are dropped, and the user told how many.
+    static constexpr std::size_t MAX_HELD = 250000;
+
     // --- reading: synchronous; an error (busy, not open yet, unavailable) instead of data ---
     StoreRead<std::vector<std::optional<PlayerRecord>>>
     Records(const ServerKey& server, const std::vector<std::string>& names);
@@ -137,6 +141,7 @@ class CPlayerStore {
     std::uint64_t pushed = 0;   // items ever queued
     std::uint64_t finished = 0; // items written or dropped
     std::uint64_t overflowed = 0;
+    std::size_t writerHolds = 0; // items the writer has taken and not yet written
     Clock::time_point batchDeadline;
     bool urgent = false;
     bool stopping = false;

@@ -39,6 +39,13 @@ SqlStatus SwitchToWal(CSqliteDatabase& db) {
     return db.StatusOf(code);
 }
 
+template <typename T> const T& Unboxed(const T& what) {
+    return what;
+}
+template <typename T> const T& Unboxed(const record::Boxed<T>& what) {
+    return *what;
+}
+
 } // namespace
 
 struct CPlayerWriter::Statements {
@@ -324,7 +331,7 @@ bool CPlayerWriter::Run(CSqliteStatement& statement) {
 
 void CPlayerWriter::Apply(const record::Item& item) {
     if (Ok()) {
-        std::visit([&](const auto& what) { On(what, item.at); }, item.what);
+        std::visit([&](const auto& what) { On(Unboxed(what), item.at); }, item.what);
     }
 }
 

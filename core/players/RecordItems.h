@@ -2,6 +2,7 @@
 // What the event loop hands the writer thread: one item per event or change, in order.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <variant>
 #include <vector>
@@ -75,10 +76,16 @@ struct BanLiftFailed {
     std::int64_t id = 0;
 };
 
-// Events of the current connection; the rest are the user's changes.
-using What =
-    std::variant<SessionStarted, Joined, Left, Died, Scored, Said, SessionEnded, ActionTaken,
-                 NoteSet, FlagSet, Forgotten, RetentionSet, BanRecorded, BanLifted, BanLiftFailed>;
+// Events of the current connection, then the user's changes. A flood is made of the small
+// events, held by value; the rare, larger items are boxed, so that every item stays small.
+template <typename T> using Boxed = std::unique_ptr<const T>;
+using What = std::variant<Joined, Left, Died, Scored, Said, SessionEnded, Boxed<SessionStarted>,
+                          Boxed<ActionTaken>, Boxed<NoteSet>, Boxed<FlagSet>, Boxed<Forgotten>,
+                          RetentionSet, Boxed<BanRecorded>, Boxed<BanLifted>, BanLiftFailed>;
+
+template <typename T> What Box(T what) {
+    return std::make_unique<const T>(std::move(what));
+}
 
 struct Item {
     std::int64_t at = 0;

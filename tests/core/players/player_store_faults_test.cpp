@@ -191,6 +191,27 @@ TEST_F(PlayerStoreFaultTest, LockedFileIsWaitedForAndNothingIsLost) {
     }
 }
 
+TEST_F(PlayerStoreFaultTest, WhatALongLockHoldsUpIsBoundedAndTheRestCounted) {
+    ASSERT_TRUE(Store().WaitUntilOpen(10s));
+    Store().StartSession(server, "admin", {"Ann"});
+    Flush();
+    CSqliteDatabase locker;
+    ASSERT_TRUE(locker.Open(path, SQLITE_OPEN_READWRITE).Ok());
+    ASSERT_TRUE(locker.Exec("BEGIN EXCLUSIVE; UPDATE servers SET port = port").Ok());
+    constexpr std::size_t EXTRA = 25;
+    constexpr std::size_t SENT = CPlayerStore::MAX_HELD + EXTRA;
+    for (std::size_t i = 0; i < SENT; ++i) {
+        Store().Chat("Ann", 0, "gg");
+    }
+    EXPECT_FALSE(Store().Flush(1500ms));
+    locker.Close();
+    ASSERT_TRUE(Store().Flush(std::chrono::minutes(2)));
+    const auto problems = Store().TakeProblems();
+    ASSERT_THAT(problems, SizeIs(1));
+    EXPECT_THAT(problems[0], HasSubstr(std::to_string(EXTRA) + " were not recorded"));
+    EXPECT_EQ(PageOf("Ann").chatTotal, static_cast<std::int64_t>(SENT - EXTRA));
+}
+
 TEST_F(PlayerStoreFaultTest, FullDiskPausesRecordingUntilTheNextSession) {
     MakeRecordedFile();
     // In a child: the file size limit is the process's, and lowering it is for good.
