@@ -18,6 +18,7 @@
 #include "engine/Timers.h"
 #include "tests/support/UdpPeer.h"
 #include "ui/PlayerTable.h"
+#include "ui/StatusLog.h"
 
 namespace {
 
