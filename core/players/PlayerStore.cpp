@@ -69,7 +69,7 @@ bool CPlayerStore::WaitUntilOpen(std::chrono::milliseconds limit) {
     return progress.wait_for(lock, limit, [this] { return state != StoreState::Opening; });
 }
 
-void CPlayerStore::Push(record::What what, bool urgentItem) {
+void CPlayerStore::Push(record::What what, bool urgentItem, std::uint64_t session) {
     Open();
     const StoreState now = state;
     const bool sessionStart = IsSessionStart(what);
@@ -79,7 +79,7 @@ void CPlayerStore::Push(record::What what, bool urgentItem) {
     if (now == StoreState::Unavailable && !sessionStart) {
         return;
     }
-    record::Item item{Now(), std::move(what)};
+    record::Item item{Now(), std::move(what), session};
     bool first = false;
     {
         std::lock_guard lock(mutex);
@@ -106,32 +106,33 @@ void CPlayerStore::Push(record::What what, bool urgentItem) {
 }
 
 void CPlayerStore::StartSession(const ServerKey& server, const std::string& adminUser,
-                                std::vector<std::string> present) {
-    Push(record::SessionStarted{server, adminUser, std::move(present)}, false);
+                                std::vector<std::string> present, std::uint64_t session) {
+    Push(record::SessionStarted{server, adminUser, std::move(present)}, false, session);
 }
 
-void CPlayerStore::Join(std::string name) {
-    Push(record::Joined{std::move(name)}, false);
+void CPlayerStore::Join(std::string name, std::uint64_t session) {
+    Push(record::Joined{std::move(name)}, false, session);
 }
 
-void CPlayerStore::Leave(std::string name, LeaveHow how) {
-    Push(record::Left{std::move(name), how}, false);
+void CPlayerStore::Leave(std::string name, LeaveHow how, std::uint64_t session) {
+    Push(record::Left{std::move(name), how}, false, session);
 }
 
-void CPlayerStore::Death(std::string victim, DeathCause cause, std::string killer) {
-    Push(record::Died{std::move(victim), cause, std::move(killer)}, false);
+void CPlayerStore::Death(std::string victim, DeathCause cause, std::string killer,
+                         std::uint64_t session) {
+    Push(record::Died{std::move(victim), cause, std::move(killer)}, false, session);
 }
 
-void CPlayerStore::Score(std::string name, int value) {
-    Push(record::Scored{std::move(name), value}, false);
+void CPlayerStore::Score(std::string name, int value, std::uint64_t session) {
+    Push(record::Scored{std::move(name), value}, false, session);
 }
 
-void CPlayerStore::Chat(std::string name, int kind, std::string text) {
-    Push(record::Said{std::move(name), kind, std::move(text)}, false);
+void CPlayerStore::Chat(std::string name, int kind, std::string text, std::uint64_t session) {
+    Push(record::Said{std::move(name), kind, std::move(text)}, false, session);
 }
 
-void CPlayerStore::EndSession() {
-    Push(record::SessionEnded{}, false);
+void CPlayerStore::EndSession(std::uint64_t session) {
+    Push(record::SessionEnded{}, false, session);
 }
 
 void CPlayerStore::RecordAction(const ServerKey& server, std::string name, ActionKind kind,
@@ -144,6 +145,12 @@ void CPlayerStore::RecordAction(const ServerKey& server, std::string name, Actio
 void CPlayerStore::SetNote(const ServerKey& server, std::string name, std::string note,
                            std::string adminUser) {
     Push(record::NoteSet{server, std::move(name), std::move(note), std::move(adminUser)}, true);
+}
+
+void CPlayerStore::AddToNote(const ServerKey& server, std::string name, std::string line,
+                             std::string adminUser) {
+    Push(record::NoteSet{server, std::move(name), std::move(line), std::move(adminUser), true},
+         true);
 }
 
 void CPlayerStore::SetFlag(const ServerKey& server, std::string name, PlayerFlag flag) {
