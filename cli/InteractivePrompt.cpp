@@ -19,8 +19,8 @@
 namespace {
 
 constexpr char CTRL_D = 4;
-const std::vector<std::string> LOCAL_COMMANDS = {":players",  ":kick", ":ban",
-                                                 ":shutdown", ":help", ":quit"};
+const std::vector<std::string> LOCAL_COMMANDS = {":players", ":kick", ":ban",  ":shutdown", ":help",
+                                                 ":quit",    ":seen", ":note", ":search"};
 
 InteractivePrompt* active = nullptr;
 

@@ -2,70 +2,17 @@
 // completion, and an event arriving while a line is half typed.
 
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <pty.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "tests/cli/CliFixture.h"
+#include "tests/cli/PtyCli.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-
-// vyr-cli on the slave side of a pseudo-terminal; the test types on the master side.
-class PtyCli {
-  public:
-    PtyCli(const std::string& home, const std::vector<std::string>& args) {
-        CliCommand command(home, args, {{"TERM", "xterm"}});
-        winsize size{24, 100, 0, 0};
-        pid = forkpty(&master, nullptr, nullptr, &size);
-        if (pid == 0) {
-            command.Exec();
-        }
-    }
-    ~PtyCli() {
-        if (pid > 0 && waitpid(pid, nullptr, WNOHANG) == 0) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-        }
-        close(master);
-    }
-
-    void Type(const std::string& keys) {
-        EXPECT_EQ(write(master, keys.data(), keys.size()), static_cast<ssize_t>(keys.size()));
-    }
-    // Reads the screen output until `text` appears after `from`; true when it did.
-    bool WaitFor(const std::string& text, std::size_t from = 0, std::chrono::milliseconds t = 10s) {
-        const auto deadline = std::chrono::steady_clock::now() + t;
-        while (screen.find(text, from) == std::string::npos &&
-               std::chrono::steady_clock::now() < deadline) {
-            pollfd readable{master, POLLIN, 0};
-            char chunk[4096];
-            if (poll(&readable, 1, 20) > 0) {
-                const ssize_t n = read(master, chunk, sizeof chunk);
-                if (n <= 0) {
-                    break;
-                }
-                screen.append(chunk, static_cast<std::size_t>(n));
-            }
-        }
-        return screen.find(text, from) != std::string::npos;
-    }
-    int Exit() {
-        WaitFor("\x04never", screen.size(), 3s); // drains the output until the process ends
-        int status = -1;
-        return waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-    std::string screen;
-
-  private:
-    pid_t pid = -1;
-    int master = -1;
-};
 
 TEST_F(CliTest, HistoryOutlivesTheRunAndTabCompletes) {
     StartServer({"--players", "1", "--rate", "0", "--seed", "5"});
