@@ -254,24 +254,30 @@ void CPlayerStore::WriterLoop() {
                        (opened && writer.Recording() && now >= lastApply + HEARTBEAT_INTERVAL) ||
                        (!opened && openWanted);
             };
-            // The earliest moment something becomes due; nothing at all while idle.
-            std::optional<Clock::time_point> next;
-            const auto consider = [&](Clock::time_point at) {
-                next = next ? std::min(*next, at) : at;
+            // The earliest moment something becomes due; nothing at all while idle. Found again
+            // at every wake-up: the first item of a batch, pushed meanwhile, brings it forward.
+            const auto nextDue = [&] {
+                std::optional<Clock::time_point> next;
+                const auto consider = [&](Clock::time_point at) {
+                    next = next ? std::min(*next, at) : at;
+                };
+                if (!queue.empty()) {
+                    consider(batchDeadline);
+                }
+                if (!work.empty()) {
+                    consider(retryAt);
+                }
+                if (opened && writer.Recording()) {
+                    consider(lastApply + HEARTBEAT_INTERVAL);
+                }
+                return next;
             };
-            if (!queue.empty()) {
-                consider(batchDeadline);
-            }
-            if (!work.empty()) {
-                consider(retryAt);
-            }
-            if (opened && writer.Recording()) {
-                consider(lastApply + HEARTBEAT_INTERVAL);
-            }
-            if (next) {
-                wake.wait_until(lock, *next, due);
-            } else {
-                wake.wait(lock, due);
+            while (!due()) {
+                if (const std::optional<Clock::time_point> next = nextDue()) {
+                    wake.wait_until(lock, *next);
+                } else {
+                    wake.wait(lock);
+                }
             }
             if (std::exchange(reopenWanted, false)) {
                 opened = false;

@@ -3,6 +3,9 @@
 
 #include <gmock/gmock.h>
 
+#include <chrono>
+#include <thread>
+
 #include "core/players/PlayerRecorder.h"
 #include "core/players/PlayerTexts.h"
 #include "core/players/RetentionSetting.h"
@@ -80,6 +83,20 @@ TEST_F(PlayerStoreTest, SessionsOfTwoPagesRecordSideBySide) {
     EXPECT_EQ(cid.value->chat.size(), 1u);
     EXPECT_FALSE(RecordOf("Cid").has_value()); // nothing of the second server on the first
     EXPECT_FALSE(RecordOf("Bob").has_value());
+}
+
+TEST_F(PlayerStoreTest, EventsReachTheFileWithinHalfASecondWithoutAFlush) {
+    Store().StartSession(server, "admin", {"Ann"});
+    Flush(); // the writer sleeps now, the session's heartbeat ten seconds ahead
+    Store().Chat("Ann", 0, "soon in the file");
+    const auto start = std::chrono::steady_clock::now();
+    while (Count("SELECT count(*) FROM chat") < 1 &&
+           std::chrono::steady_clock::now() - start < std::chrono::seconds(9)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_EQ(Count("SELECT count(*) FROM chat"), 1);
+    // Half a second, and all the margin a loaded machine needs; not the heartbeat's ten.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
 class AutomationRecordingTest : public PlayerStoreTest {
