@@ -26,6 +26,8 @@
 #include "ui/DialogUnits.h"
 #include "ui/LogFindBar.h"
 #include "ui/PageAutomation.h"
+#include "ui/PagePlayerMemory.h"
+#include "ui/PlayerMemoryTexts.h"
 #include "ui/PlayerTable.h"
 #include "ui/PreferencesDlg.h"
 #include "ui/ServerListWindow.h"
@@ -50,6 +52,24 @@ CAdminDlg::CAdminDlg(QWidget* parent)
     connect(m_automation, &CPageAutomation::logLine, this,
             [this](const QString& line) { AppendLog(line, COLOUR_AUTOMATION, true); });
     connect(m_automation, &CPageAutomation::attentionWanted, this, &CAdminDlg::AskForAttention);
+    m_playerMemory = new CPagePlayerMemory(
+        this, m_playerList,
+        [this]() -> std::optional<PageServer> {
+            const std::string host = m_hostEdit->text().toStdString();
+            const std::optional<int> port = PortNumber(m_portEdit->text().toStdString());
+            if (host.empty() || !port) {
+                return std::nullopt;
+            }
+            return PageServer{{host, *port}, m_userEdit->text().toStdString()};
+        },
+        m_preferences.Int(CPreferences::Key::ChatRetentionDays));
+    connect(m_playerMemory, &CPagePlayerMemory::problem, this,
+            [this](const QString& text) { AppendLog(text, COLOUR_DARK_RED, true); });
+    connect(m_playerMemory, &CPagePlayerMemory::attentionWanted, this, &CAdminDlg::AskForAttention);
+    connect(m_automation, &CPageAutomation::outputCarried, m_playerMemory,
+            &CPagePlayerMemory::OnAutomation);
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_P), this), &QShortcut::activated,
+            m_playerMemory, &CPagePlayerMemory::ShowPlayersWindow);
 
     setWindowIcon(AppIcon());
     m_portEdit->setValidator(
@@ -205,6 +225,8 @@ bool CAdminDlg::StartSession(bool reconnectAttempt) {
     m_pClient->onEvent = [this](const ClientEvent& event) { OnClientEvent(event); };
     m_automation->SetClient(m_pClient.get());
     m_automation->SessionStarting(login.host, login.port, {});
+    m_playerMemory->SessionStarting(m_pClient.get(),
+                                    {{login.host, login.port}, m_userEdit->text().toStdString()});
     m_session->Started(reconnectAttempt);
     m_statusLog->File().Start(QString::fromStdString(login.host), login.port);
     SetLoginFieldsEnabled(false);
@@ -224,6 +246,7 @@ void CAdminDlg::ShowLoginProblem(const LoginProblem& problem) {
 void CAdminDlg::OnClientEvent(const ClientEvent& event) {
     m_session->Rule().Observe(event);
     m_automation->Observe(event);
+    m_playerMemory->Observe(event);
     if (std::holds_alternative<event::Refused>(event.what)) {
         ArmWaits(CSessionDriver::Step::Other); // the link is no longer read: quiet it before the
                                                // box opens
@@ -252,6 +275,7 @@ void CAdminDlg::OnTimer(unsigned timerId) {
     case CSessionRule::Step::None:
         break;
     }
+    m_playerMemory->Tick();
     if (timerId == TIMER_UI_REFRESH) {
         Refresh();
     }
@@ -381,6 +405,7 @@ void CAdminDlg::OnKick() {
         return;
     }
     if (const std::optional<int> position = RosterPosition(*m_pClient->roster, *player)) {
+        m_playerMemory->BeforeKick(*position);
         m_pClient->Kick(*position);
     }
 }
@@ -399,6 +424,7 @@ void CAdminDlg::OnBan() {
         return;
     }
     if (const std::optional<int> position = RosterPosition(*m_pClient->roster, *player)) {
+        m_playerMemory->BeforeBan(*position);
         m_pClient->Ban(*position);
     }
 }
@@ -446,12 +472,19 @@ void CAdminDlg::ShowLogMenu(const QPoint& at) {
     m_statusLog->ShowMenu(at, [this](QMenu& menu) {
         menu.addAction(QString::fromUtf8(strings::MENU_PREFERENCES), this, [this] {
             CPreferencesDlg preferences(m_statusLog->Options(), this);
+            preferences.SetChatRetentionDays(
+                m_preferences.Int(CPreferences::Key::ChatRetentionDays));
             if (preferences.exec() == QDialog::Accepted) {
                 SetLogOptions(preferences.Options());
+                m_preferences.Set(CPreferences::Key::ChatRetentionDays,
+                                  preferences.ChatRetentionDays());
+                m_playerMemory->SetChatRetention(preferences.ChatRetentionDays());
             }
         });
         menu.addAction(QString::fromUtf8(strings::MENU_AUTOMATION), m_automation,
                        &CPageAutomation::ShowWindow);
+        menu.addAction(QString::fromUtf8(playertexts::MENU_PLAYERS), m_playerMemory,
+                       &CPagePlayerMemory::ShowPlayersWindow);
         menu.addAction(QString::fromLatin1(strings::ABOUT_MENU), this,
                        [this] { OnSysCommand(IDM_ABOUTBOX); });
     });
@@ -463,6 +496,8 @@ void CAdminDlg::contextMenuEvent(QContextMenuEvent* event) {
     const QAction* about = menu.addAction(QString::fromLatin1(strings::ABOUT_MENU));
     menu.addAction(QString::fromUtf8(strings::MENU_AUTOMATION), m_automation,
                    &CPageAutomation::ShowWindow);
+    menu.addAction(QString::fromUtf8(playertexts::MENU_PLAYERS), m_playerMemory,
+                   &CPagePlayerMemory::ShowPlayersWindow);
     if (menu.exec(event->globalPos()) == about) {
         OnSysCommand(IDM_ABOUTBOX);
     }
@@ -503,6 +538,7 @@ void CAdminDlg::OnDestroy() {
     m_statusLog->File().Flush();
     m_session->Stop();
     m_automation->SetClient(nullptr);
+    m_playerMemory->Closing();
 }
 
 // The login fields in vyr.ini: read once when the window opens, written once when it closes.

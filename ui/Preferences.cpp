@@ -2,6 +2,7 @@
 
 #include <QFile>
 
+#include "core/players/RetentionSetting.h"
 #include "platform/ConfigPath.h"
 #include "platform/WholeFile.h"
 #include "ui/LogOptions.h"
@@ -23,6 +24,7 @@ const Entry& EntryOf(CPreferences::Key key) {
         {K::ShowTimestamps, "Log/ShowTimestamps", LogOptions().showTimestamps},
         {K::KeepLogFiles, "Log/KeepLogFiles", LogOptions().keepLogFiles},
         {K::WatchWord, "Log/WatchWord", LogOptions().watchWord},
+        {K::ChatRetentionDays, CHAT_RETENTION_KEY, DEFAULT_CHAT_RETENTION_DAYS},
     };
     for (const Entry& entry : table) {
         if (entry.key == key) {
@@ -65,6 +67,12 @@ bool CPreferences::Bool(Key key) const {
         return true;
     }
     return value == QLatin1String("false") ? false : EntryOf(key).fallback.toBool();
+}
+
+int CPreferences::Int(Key key) const {
+    bool number = false;
+    const int value = Value(key).toInt(&number);
+    return number ? value : EntryOf(key).fallback.toInt();
 }
 
 QString CPreferences::Text(Key key) const {

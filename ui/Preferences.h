@@ -16,6 +16,7 @@ class CPreferences {
         ShowTimestamps,
         KeepLogFiles,
         WatchWord,
+        ChatRetentionDays, // the player memory's; vyr-cli reads it too
     };
 
     // The file of the current $XDG_CONFIG_HOME.
@@ -24,6 +25,8 @@ class CPreferences {
     explicit CPreferences(const QString& path);
 
     bool Bool(Key key) const;
+    // A whole number; the default when the file's value is none.
+    int Int(Key key) const;
     QString Text(Key key) const;
     QByteArray Bytes(Key key) const;
     void Set(Key key, const QVariant& value);

@@ -5,6 +5,7 @@
 #include <gmock/gmock.h>
 #include <nlohmann/json.hpp>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -243,6 +244,8 @@ TEST_F(CliMemoryTest, FileLockedByAnotherProcessIsSaidAfterAShortWait) {
     ASSERT_EQ(::pipe(release), 0);
     const pid_t locker = ::fork();
     if (locker == 0) {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        ::close(release[1]); // a test that ends early ends the wait below
         CSqliteDatabase db;
         const bool locked = db.Open(DbPath(), SQLITE_OPEN_READWRITE).Ok() &&
                             db.Exec("PRAGMA locking_mode = EXCLUSIVE; BEGIN EXCLUSIVE;").Ok();
