@@ -57,8 +57,7 @@ CPlayerTable::CPlayerTable(QWidget* parent) : QTreeWidget(parent) {
     }
     watchedFont.setBold(true);
     header()->setSectionResizeMode(SEEN, QHeaderView::Interactive);
-    header()->resizeSection(SEEN,
-                            fontMetrics().horizontalAdvance(QStringLiteral("000× 00 h 00 min")));
+    header()->resizeSection(SEEN, fontMetrics().horizontalAdvance(QStringLiteral("000× 0000 h")));
     setContextMenuPolicy(Qt::CustomContextMenu);
     connect(header(), &QHeaderView::sectionClicked, this, &CPlayerTable::OnHeaderClicked);
     connect(this, &QWidget::customContextMenuRequested, this, &CPlayerTable::ShowMenu);

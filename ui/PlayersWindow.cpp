@@ -80,8 +80,8 @@ CPlayersWindow::CPlayersWindow(CPlayerStore& store, QWidget* owner)
         m_results->header()->resizeSection(
             column, metrics.horizontalAdvance(m_results->headerItem()->text(column)) + 24);
     }
-    m_results->header()->resizeSection(PLAY_TIME,
-                                       metrics.horizontalAdvance(QStringLiteral("00 h 00 min  ")));
+    m_results->header()->resizeSection(
+        PLAY_TIME, metrics.horizontalAdvance(QString::fromStdString(PlayTimeText(0)) + "    "));
 
     auto* top = new QHBoxLayout;
     top->addWidget(m_search, 1);
@@ -175,11 +175,14 @@ void CPlayersWindow::Fill(const std::vector<PlayerSummary>& found, bool chat) {
         row->setData(LAST_SEEN, SORT_ROLE,
                      r.onlineSince ? std::numeric_limits<qlonglong>::max()
                                    : static_cast<qlonglong>(r.lastSeen.value_or(0)));
-        row->setText(SESSIONS, QString::number(r.sessions));
+        // The server's own lines have no sessions, play time or deeds to show.
+        if (!r.name.empty()) {
+            row->setText(SESSIONS, QString::number(r.sessions));
+            row->setText(PLAY_TIME, QString::fromStdString(PlayTimeText(r.playSeconds)));
+            row->setText(KICKS_BANS, QStringLiteral("%1 / %2").arg(r.kicks).arg(r.bans));
+        }
         row->setData(SESSIONS, SORT_ROLE, static_cast<qlonglong>(r.sessions));
-        row->setText(PLAY_TIME, QString::fromStdString(PlayTimeText(r.playSeconds)));
         row->setData(PLAY_TIME, SORT_ROLE, static_cast<qlonglong>(r.playSeconds));
-        row->setText(KICKS_BANS, QStringLiteral("%1 / %2").arg(r.kicks).arg(r.bans));
         row->setData(KICKS_BANS, SORT_ROLE, static_cast<qlonglong>(r.kicks + r.bans));
         if (chat) {
             row->setText(LINES, QString::number(summary.matchingLines));
@@ -197,6 +200,7 @@ void CPlayersWindow::Fill(const std::vector<PlayerSummary>& found, bool chat) {
     m_results->setSortingEnabled(true);
     if (QTreeWidgetItem* again = chosen.empty() ? nullptr : RowOf(chosen)) {
         m_results->setCurrentItem(again);
+        OnChosen(again); // the page again, its chat filtered by this search's words
     }
     const int count = static_cast<int>(found.size());
     m_status->setText(count == 0             ? Text(playertexts::FOUND_NONE)

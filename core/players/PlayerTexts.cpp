@@ -99,7 +99,12 @@ std::string SeenText(const PlayerRecord& record) {
     if (record.sessions <= 1) {
         return "new";
     }
-    return std::to_string(record.sessions) + "\u00d7 " + PlayTimeText(record.playSeconds);
+    // Short, so that the names keep the table's width: whole hours past the first.
+    const std::int64_t minutes = record.playSeconds / 60;
+    const std::string played = minutes < 1    ? "<1 min"
+                               : minutes < 60 ? std::to_string(minutes) + " min"
+                                              : std::to_string(minutes / 60) + " h";
+    return std::to_string(record.sessions) + "\u00d7 " + played;
 }
 
 std::string LocalTimeText(std::int64_t unixSeconds) {
@@ -125,9 +130,9 @@ const char* LeaveHowText(LeaveHow how) {
     case LeaveHow::Banned:
         return "banned";
     case LeaveHow::ConnectionEnded:
-        return "seen until the admin connection ended";
+        return "admin disconnected";
     case LeaveHow::RecordingLost:
-        return "recording ended without a goodbye";
+        return "recording cut off";
     }
     return "left";
 }

@@ -10,8 +10,8 @@
 
 // "under a minute", "45 min", "3 h 20 min", "1204 h".
 std::string PlayTimeText(std::int64_t seconds);
-// What the player table's "Seen" column says: "new" for a first session, else "12× 3 h 20 min"
-// (sessions, play time).
+// What the player table's "Seen" column says: "new" for a first session, else sessions and
+// play time, short: "12× 3 h", "2× 45 min", "3× <1 min".
 std::string SeenText(const PlayerRecord& record);
 // "2026-03-04 21:13" in the local time zone.
 std::string LocalTimeText(std::int64_t unixSeconds);

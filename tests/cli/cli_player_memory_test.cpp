@@ -115,7 +115,7 @@ TEST_F(CliMemoryTest, SeenShowsTheRecordWithItsLatestSessionsChatAndActions) {
     EXPECT_THAT(out, HasSubstr(", 1 session, 1 h 2 min played"));
     EXPECT_THAT(out, HasSubstr("0 kills, 1 death, 0 suicides; 0 kicks, 0 bans"));
     EXPECT_THAT(out, HasSubstr("  note: friend of the house\n        plays on Sundays\n"));
-    EXPECT_THAT(out, HasSubstr("present at login, seen until the admin connection ended"));
+    EXPECT_THAT(out, HasSubstr("present at login, admin disconnected"));
     EXPECT_THAT(out, HasSubstr("who took the rocket launcher"));
     EXPECT_THAT(out, HasSubstr("note by admin: friend of the house"));
     EXPECT_TRUE(last->err.empty()) << last->err;
@@ -292,7 +292,7 @@ TEST_F(CliMemoryTest, FollowRecordsWhileAnotherProgramReadsAndOneShotJobsOnlyThe
 
     ASSERT_EQ(Run(To({"--seen", name})), EXIT_OK) << last->err;
     EXPECT_THAT(last->out, HasSubstr("present at login"));
-    EXPECT_THAT(last->out, HasSubstr("seen until the admin connection ended"));
+    EXPECT_THAT(last->out, HasSubstr("admin disconnected"));
 
     ASSERT_EQ(Run(To({"--kick", name})), EXIT_OK) << last->err;
     ASSERT_EQ(Run(To({"--seen", name})), EXIT_OK) << last->err;

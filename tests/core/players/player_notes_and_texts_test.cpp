@@ -205,7 +205,13 @@ TEST(PlayerTexts, PlayTimeAndSeenReadAsAnAdminSaysThem) {
     record.playSeconds = 7200;
     EXPECT_EQ(SeenText(record), "new");
     record.sessions = 12;
-    EXPECT_EQ(SeenText(record), "12\u00d7 2 h 0 min");
+    EXPECT_EQ(SeenText(record), "12\u00d7 2 h");
+    record.playSeconds = 7199;
+    EXPECT_EQ(SeenText(record), "12\u00d7 1 h");
+    record.playSeconds = 59 * 60;
+    EXPECT_EQ(SeenText(record), "12\u00d7 59 min");
+    record.playSeconds = 59;
+    EXPECT_EQ(SeenText(record), "12\u00d7 <1 min");
     EXPECT_EQ(UtcTimeText(1'700'000'000), "2023-11-14T22:13:20Z");
     EXPECT_THAT(LocalTimeText(1'700'000'000), HasSubstr("2023-11-1"));
 }
