@@ -12,6 +12,7 @@
 WindowHarness::WindowHarness() {
     qputenv("XDG_CONFIG_HOME", configDir.path().toLocal8Bit());
     qputenv("XDG_STATE_HOME", configDir.path().toLocal8Bit()); // log files, when a bench keeps them
+    qputenv("XDG_DATA_HOME", configDir.path().toLocal8Bit());  // the player memory
     dlg = std::make_unique<CAdminDlg>();
     dlg->show();
     ProcessEvents();

@@ -2,8 +2,8 @@
 // status-log line appended to a log of 1,000 and of 100,000 lines (the scrollback, where every
 // new line drops the oldest), with its time and its line in the log file, with and without the
 // repaint that follows; a refresh tick that shows a burst of 32 entries queued by the client; the
-// player-list redraw of a refresh tick at 8, 64 and 256 players; and the time from a datagram's
-// arrival to its handling.
+// player-list redraw of a refresh tick at 8, 64 and 256 players, also with the player memory's
+// Seen column; and the time from a datagram's arrival to its handling.
 
 #include <QApplication>
 #include <QLineEdit>
@@ -15,8 +15,10 @@
 #include "bench/BenchCounters.h"
 #include "bench/BenchRoster.h"
 #include "bench/WindowHarness.h"
+#include "core/players/PlayerStore.h"
 #include "engine/Timers.h"
 #include "tests/support/UdpPeer.h"
+#include "ui/PagePlayerMemory.h"
 #include "ui/PlayerTable.h"
 #include "ui/StatusLog.h"
 
@@ -89,11 +91,28 @@ void BM_RefreshTickOf32Lines(benchmark::State& state) {
     state.counters["lines_after"] = dlg.m_log->document()->blockCount();
 }
 
-// A refresh tick that finds the list dirty (a score changed): the whole list is rebuilt.
-void RedrawTicks(benchmark::State& state, bool paint) {
+// A refresh tick that finds the list dirty (a score changed): the whole list is rebuilt. With
+// `memory`, every player has a record in the player memory, which the Seen column shows.
+void RedrawTicks(benchmark::State& state, bool paint, bool memory = false) {
     WindowHarness window;
-    window.GiveClient(BenchPlayers(static_cast<int>(state.range(0))));
+    const std::vector<wire::PlayerEntry> players = BenchPlayers(static_cast<int>(state.range(0)));
+    window.GiveClient(players);
     CAdminDlg& dlg = window.Dlg();
+    if (memory) {
+        const ServerKey server{"127.0.0.1", 27960};
+        CPlayerStore& store = dlg.m_playerMemory->Store();
+        std::vector<std::string> names;
+        for (const wire::PlayerEntry& player : players) {
+            names.push_back(player.name);
+            store.SetNote(server, player.name, "a note of a line or two\nand another", "admin");
+        }
+        store.StartSession(server, "admin", names);
+        if (!store.Flush()) {
+            state.SkipWithError("the player memory did not write");
+            return;
+        }
+        dlg.m_playerMemory->SessionStarting(dlg.m_pClient.get(), {server, "admin"});
+    }
     dlg.m_pClient->listDirty = true;
     dlg.OnTimer(TIMER_UI_REFRESH);
     dlg.m_playerList->setCurrentItem(
@@ -113,6 +132,9 @@ void BM_RedrawPlayerList(benchmark::State& state) {
 }
 void BM_RedrawPlayerListAndPaint(benchmark::State& state) {
     RedrawTicks(state, true);
+}
+void BM_RedrawPlayerListWithMemory(benchmark::State& state) {
+    RedrawTicks(state, false, true);
 }
 
 // From a datagram's arrival on the link to its handling by the window's client: a score change
@@ -170,6 +192,7 @@ BENCHMARK(BM_RefreshTickOf32Lines)
     ->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RedrawPlayerList)->Arg(8)->Arg(64)->Arg(256)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_RedrawPlayerListAndPaint)->Arg(8)->Arg(64)->Arg(256)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_RedrawPlayerListWithMemory)->Arg(8)->Arg(64)->Arg(256)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char** argv) {
     UseOffscreenUnlessSet();

@@ -4,20 +4,28 @@
 // with its one tab, as vyr-admin opens it) received its first show event and when its first
 // frame had been painted. Runs repeat; the median counts.
 //
-//   bench_window_startup [--runs N]
+//   bench_window_startup [--runs N] [--players-file FILE]
+//
+// The window opens its player memory as it starts. Every child gets a player memory of its own:
+// an empty one, or with FILE (the 1,000,000 chat lines that bench_players --dir leaves in
+// chat.sqlite) runs alternate between an empty one and a copy of FILE, both medians given.
 
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "bench/WindowHarness.h"
@@ -58,6 +66,14 @@ int Child(int argc, char** argv, long long startNs) {
     UseOffscreenUnlessSet();
     QTemporaryDir configDir;
     qputenv("XDG_CONFIG_HOME", configDir.path().toLocal8Bit());
+    // A copied file's chat lines may be older than the default retention: all of them stay.
+    QDir().mkpath(configDir.filePath("vyr"));
+    QFile preferences(configDir.filePath("vyr/vyr-admin.conf"));
+    if (!preferences.open(QIODevice::WriteOnly) ||
+        preferences.write("[Players]\nChatRetentionDays=0\n") < 0) {
+        return 1;
+    }
+    preferences.close();
     QApplication application(argc, argv);
     FirstFrame frame;
     application.installEventFilter(&frame);
@@ -70,8 +86,11 @@ int Child(int argc, char** argv, long long startNs) {
     return 0;
 }
 
-// One child run: the milliseconds to its first show and to its first frame.
-bool RunChild(std::vector<double>& shown, std::vector<double>& painted) {
+// One child run with its player memory in `dataHome`: the milliseconds to its first show and to
+// its first frame.
+bool RunChild(const std::string& dataHome, std::vector<double>& shown,
+              std::vector<double>& painted) {
+    setenv("XDG_DATA_HOME", dataHome.c_str(), 1);
     int out[2];
     if (::pipe(out) != 0) {
         return false;
@@ -110,6 +129,24 @@ double Median(std::vector<double> v) {
     return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
 }
 
+std::string TemporaryFolder() {
+    char pattern[] = "/tmp/bench-startup-XXXXXX";
+    return ::mkdtemp(pattern) ? pattern : std::string();
+}
+
+struct Runs {
+    std::vector<double> shown;
+    std::vector<double> painted;
+};
+
+void Summarise(const char* label, const Runs& runs) {
+    std::printf("%sstartup_to_show_ms_median=%.1f\n", label, Median(runs.shown));
+    std::printf("%sstartup_to_first_frame_ms_median=%.1f\n", label, Median(runs.painted));
+    std::printf("%sstartup_to_first_frame_ms_min=%.1f max=%.1f\n", label,
+                *std::min_element(runs.painted.begin(), runs.painted.end()),
+                *std::max_element(runs.painted.begin(), runs.painted.end()));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -117,21 +154,52 @@ int main(int argc, char** argv) {
         const char* start = std::getenv(START_VARIABLE);
         return Child(argc, argv, start ? std::atoll(start) : MonotonicNs());
     }
-    const int runs = argc > 2 && std::strcmp(argv[1], "--runs") == 0 ? std::atoi(argv[2]) : 10;
-    std::vector<double> shown;
-    std::vector<double> painted;
-    for (int i = 0; i < runs; ++i) {
-        if (!RunChild(shown, painted)) {
-            std::fprintf(stderr, "bench_window_startup: run %d failed\n", i + 1);
-            return 1;
+    int runs = 10;
+    std::string playersFile;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        if (std::strcmp(argv[i], "--runs") == 0) {
+            runs = std::atoi(argv[i + 1]);
+        } else if (std::strcmp(argv[i], "--players-file") == 0) {
+            playersFile = argv[i + 1];
         }
-        std::printf("run %d: shown %.1f ms, first frame %.1f ms\n", i + 1, shown.back(),
-                    painted.back());
     }
-    std::printf("startup_to_show_ms_median=%.1f\n", Median(shown));
-    std::printf("startup_to_first_frame_ms_median=%.1f\n", Median(painted));
-    std::printf("startup_to_first_frame_ms_min=%.1f max=%.1f\n",
-                *std::min_element(painted.begin(), painted.end()),
-                *std::max_element(painted.begin(), painted.end()));
+    const std::string emptyHome = TemporaryFolder();
+    const std::string fullHome = playersFile.empty() ? std::string() : TemporaryFolder();
+    std::error_code error;
+    if (!fullHome.empty()) {
+        std::filesystem::create_directories(fullHome + "/vyr", error);
+        std::filesystem::copy_file(playersFile, fullHome + "/vyr/players.sqlite", error);
+    }
+    if (emptyHome.empty() || error) {
+        std::fprintf(stderr, "bench_window_startup: no player memory to start with\n");
+        return 1;
+    }
+    Runs empty;
+    Runs full;
+    for (int i = 0; i < runs; ++i) {
+        // Alternating, so that the load of a shared machine falls on both alike.
+        for (const auto& [home, into, label] :
+             {std::tuple(emptyHome, &empty, ""), std::tuple(fullHome, &full, " (large memory)")}) {
+            if (home.empty()) {
+                continue;
+            }
+            if (!RunChild(home, into->shown, into->painted)) {
+                std::fprintf(stderr, "bench_window_startup: run %d failed\n", i + 1);
+                return 1;
+            }
+            std::printf("run %d%s: shown %.1f ms, first frame %.1f ms\n", i + 1, label,
+                        into->shown.back(), into->painted.back());
+        }
+    }
+    Summarise("", empty);
+    if (!fullHome.empty()) {
+        Summarise("large_memory_", full);
+        std::printf("large_memory_to_empty_first_frame_ratio=%.3f\n",
+                    Median(full.painted) / Median(empty.painted));
+    }
+    std::filesystem::remove_all(emptyHome, error);
+    if (!fullHome.empty()) {
+        std::filesystem::remove_all(fullHome, error);
+    }
     return 0;
 }

@@ -70,6 +70,12 @@ const std::map<std::string, Setter>& ValueOptions() {
         const Setter automation = [](CliOptions& o, const std::string& v) {
             return (o.automation = v), !v.empty();
         };
+        const Setter seen = [](CliOptions& o, const std::string& v) {
+            return (o.seen = v), !v.empty();
+        };
+        const Setter search = [](CliOptions& o, const std::string& v) {
+            return (o.search = v), !v.empty();
+        };
         return std::map<std::string, Setter>{
             {"-H", host},     {"--host", host},       {"-p", port},
             {"--port", port}, {"-u", user},           {"--user", user},
@@ -77,6 +83,7 @@ const std::map<std::string, Setter>& ValueOptions() {
             {"--wait", wait}, {"-k", kick},           {"--kick", kick},
             {"-b", ban},      {"--ban", ban},         {"--password-file", file},
             {"-s", servers},  {"--server", servers},  {"--automation", automation},
+            {"--seen", seen}, {"--search", search},
         };
     }();
     return options;
@@ -164,12 +171,17 @@ ParsedCliOptions ParseCliOptions(const std::vector<std::string>& args) {
     if (o.kick && o.ban) {
         return Error("--kick and --ban cannot be combined");
     }
+    if (o.ReadsMemoryOnly() &&
+        (!o.commands.empty() || o.players || o.kick || o.ban || o.shutdown || o.follow)) {
+        return Error("--seen and --search read the player memory without connecting; they do "
+                     "not go with commands, --players, --kick, --ban, --shutdown or --follow");
+    }
     if (o.reconnect && !o.follow) {
         return Error("--reconnect goes with --follow");
     }
     if (o.servers.size() > 1 && !o.HasOneShotJob()) {
-        return Error("several servers take a one-shot job: commands, --players, --kick, --ban "
-                     "or --shutdown");
+        return Error("several servers take a one-shot job: commands, --players, --kick, --ban, "
+                     "--shutdown, --seen or --search");
     }
     return result;
 }
@@ -213,6 +225,12 @@ interactive prompt; with stdin a pipe, every line read is sent as a console line
       --shutdown           ask the server to shut down (both requests of its
                            confirmation); needs --yes
   -y, --yes                confirm --shutdown
+      --seen PLAYER        print what the player memory holds on PLAYER for the
+                           server (record, latest sessions, chat and actions)
+                           without connecting; exit 5 when there is none
+      --search TEXT        print the players whose names hold TEXT and those
+                           whose chat lines hold all its words, without
+                           connecting
   -j, --json               JSON Lines output, one object per event
   -t, --timestamps         prefix text lines with the time
       --no-color           plain text (also when NO_COLOR is set or stdout is
@@ -227,15 +245,22 @@ vyr.ini's Password when its SavePass is true (without --server), else a prompt
 without echo when stdin is a terminal. There is no option that takes the
 password itself.
 
-Interactive commands: :players, :kick PLAYER, :ban PLAYER, :shutdown, :help,
-:quit (also Ctrl+D); every other line goes to the server as a console line.
+Interactive commands: :players, :kick PLAYER, :ban PLAYER, :shutdown,
+:seen PLAYER, :note PLAYER TEXT, :search TEXT, :help, :quit (also Ctrl+D);
+every other line goes to the server as a console line.
+
+The prompt and --follow record the session in the player memory; other jobs
+record only their kicks and bans.
 
 Files: $XDG_CONFIG_HOME/vyr.ini (read only), $XDG_CONFIG_HOME/vyr/servers.toml
-(read only), $XDG_STATE_HOME/vyr/cli_history.
+(read only), $XDG_STATE_HOME/vyr/cli_history, $XDG_DATA_HOME/vyr/players.sqlite
+(the player memory; chat kept as long as the window's preferences say, 90 days
+unless changed).
 
 Exit status: 0 success; 1 refused by the server; 2 usage or configuration
 error, or a console line that could not be sent; 3 could not reach the server;
-4 the connection was lost; 5 a kick or ban target was not found. SIGINT,
+4 the connection was lost; 5 a kick or ban target was not found, or nothing in
+the player memory; 6 the player memory could not be read. SIGINT,
 SIGTERM and SIGHUP log out; a job they cut short exits with 128 + the signal.
 
 See vyr-cli(1) for more.

@@ -21,6 +21,8 @@ struct CliOptions {
     std::optional<std::string> kick;
     std::optional<std::string> ban;
     bool shutdown = false;
+    std::optional<std::string> seen;   // a player's record in the player memory
+    std::optional<std::string> search; // names and chat lines in the player memory
     bool yes = false;
     bool json = false;
     bool timestamps = false;
@@ -30,7 +32,11 @@ struct CliOptions {
     // True when the run does one job and ends instead of prompting.
     bool HasJob() const { return HasOneShotJob() || follow; }
     // True when the job ends by itself: what several servers can be given in turn.
-    bool HasOneShotJob() const { return !commands.empty() || players || kick || ban || shutdown; }
+    bool HasOneShotJob() const {
+        return !commands.empty() || players || kick || ban || shutdown || ReadsMemoryOnly();
+    }
+    // --seen and --search read the player memory without connecting.
+    bool ReadsMemoryOnly() const { return seen || search; }
 };
 
 struct ParsedCliOptions {

@@ -1,8 +1,10 @@
 #include "cli/CliRun.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -10,8 +12,12 @@
 #include "cli/CliSession.h"
 #include "cli/CliTexts.h"
 #include "cli/JsonObject.h"
+#include "cli/PlayerQueries.h"
+#include "core/LoginRules.h"
+#include "core/SavedLogin.h"
 #include "core/WireText.h"
 #include "core/automation/Automation.h"
+#include "core/players/RetentionSetting.h"
 #include "core/profiles/ServerProfiles.h"
 #include "platform/SecretMemory.h"
 
@@ -49,9 +55,74 @@ int ListServers(const CServerProfiles& profiles, bool json) {
     return EXIT_OK;
 }
 
+// How long a one-shot read waits for a file that another program holds locked.
+constexpr std::chrono::seconds MEMORY_PATIENCE(5);
+
+EventPrinter::Style PrinterStyle(const CliOptions& options, const ServerProfile* profile,
+                                 bool markLines) {
+    const char* noColor = std::getenv("NO_COLOR");
+    EventPrinter::Style style;
+    style.json = options.json;
+    style.colour = !options.json && !options.noColor && (noColor == nullptr || *noColor == '\0') &&
+                   isatty(STDOUT_FILENO) != 0;
+    style.timestamps = options.timestamps;
+    style.quiet = options.quiet;
+    style.server = markLines && profile ? profile->name : std::string();
+    return style;
+}
+
+// --seen and --search: the server as a login would name it, but no password and no connection.
+int ReadMemory(const CliOptions& options, const ServerProfile* profile, CPlayerStore& store,
+               bool markLines) {
+    const LoadedLogin saved = LoadSavedLogin(SavedLoginPath());
+    const std::string host = options.host.value_or(profile ? profile->host : saved.login.host);
+    const std::string port =
+        options.port.value_or(profile ? std::to_string(profile->port) : saved.login.port);
+    if (const auto problem = CheckServer(host, port)) {
+        Complain(problem->text);
+        return EXIT_USAGE;
+    }
+    const ServerKey server{host, *PortNumber(port)};
+    EventPrinter printer(PrinterStyle(options, profile, markLines));
+    CPlayerQueries queries(store, printer);
+    // Nothing recorded yet is no reason to make the file.
+    struct stat info {};
+    int status = EXIT_OK;
+    if (::stat(store.Path().c_str(), &info) != 0 && errno == ENOENT) {
+        printer.Error("nothing is recorded yet (" + store.Path() + " does not exist)");
+        status = EXIT_NOT_FOUND;
+    } else if (!store.WaitUntilOpen(MEMORY_PATIENCE)) {
+        printer.Error(store.Path() + " is held locked by another program; try again");
+        status = EXIT_NO_MEMORY;
+    } else {
+        std::optional<std::string> name;
+        std::string problem;
+        if (options.seen && !(name = TypedPlayerName(*options.seen, problem))) {
+            Complain(problem);
+            return EXIT_USAGE;
+        }
+        for (const CPlayerQueries::Answer answer :
+             {name ? queries.Seen(server, *name) : CPlayerQueries::Answer::Found,
+              options.search ? queries.Search(server, *options.search)
+                             : CPlayerQueries::Answer::Found}) {
+            if (answer == CPlayerQueries::Answer::Unreadable) {
+                status = EXIT_NO_MEMORY;
+            } else if (answer == CPlayerQueries::Answer::NotFound && status == EXIT_OK) {
+                status = EXIT_NOT_FOUND;
+            }
+        }
+    }
+    std::fputs(printer.TakeErr().c_str(), stderr);
+    std::fputs(printer.TakeOut().c_str(), stdout);
+    return status;
+}
+
 // One session with one server: its login, its rules, its job.
 int RunOne(const CliOptions& options, const ServerProfile* profile,
-           const std::vector<std::string>& commands, bool markLines) {
+           const std::vector<std::string>& commands, bool markLines, CPlayerStore& store) {
+    if (options.ReadsMemoryOnly()) {
+        return ReadMemory(options, profile, store, markLines);
+    }
     const bool stdinIsTerminal = isatty(STDIN_FILENO) != 0;
     CAutomation automation;
     const std::string rules =
@@ -73,15 +144,7 @@ int RunOne(const CliOptions& options, const ServerProfile* profile,
         Complain(login.problem);
         return EXIT_USAGE;
     }
-    const char* noColor = std::getenv("NO_COLOR");
-    EventPrinter::Style style;
-    style.json = options.json;
-    style.colour = !options.json && !options.noColor && (noColor == nullptr || *noColor == '\0') &&
-                   isatty(STDOUT_FILENO) != 0;
-    style.timestamps = options.timestamps;
-    style.quiet = options.quiet;
-    style.server = markLines && profile ? profile->name : std::string();
-    EventPrinter printer(style);
+    EventPrinter printer(PrinterStyle(options, profile, markLines));
     CliSession::Mode mode = options.HasJob()  ? CliSession::Mode::Job
                             : stdinIsTerminal ? CliSession::Mode::Interactive
                                               : CliSession::Mode::Piped;
@@ -91,7 +154,7 @@ int RunOne(const CliOptions& options, const ServerProfile* profile,
         mode = CliSession::Mode::Piped;
     }
     CliSession session(options, mode, commands, printer, std::move(terminal),
-                       rules.empty() ? nullptr : &automation);
+                       rules.empty() ? nullptr : &automation, &store);
     return session.Run(*login.login);
 }
 
@@ -130,13 +193,17 @@ int RunCli(const CliOptions& options) {
         }
         servers.push_back(profile);
     }
+    // One player memory for the run; its file is opened when first used.
+    PlayerStoreOptions memoryOptions;
+    memoryOptions.chatRetentionDays = ChatRetentionDays();
+    CPlayerStore store(memoryOptions);
     if (servers.empty()) {
-        return RunOne(options, nullptr, commands, false);
+        return RunOne(options, nullptr, commands, false, store);
     }
     // In turn, the worst status last; an interruption ends the round.
     int worst = EXIT_OK;
     for (const ServerProfile* server : servers) {
-        const int status = RunOne(options, server, commands, servers.size() > 1);
+        const int status = RunOne(options, server, commands, servers.size() > 1, store);
         worst = std::max(worst, status);
         if (status > 128) {
             break;

@@ -75,10 +75,15 @@ std::string Trimmed(std::string text) {
 
 CliSession::CliSession(const CliOptions& options, Mode mode, std::vector<std::string> commands,
                        EventPrinter& printer, std::unique_ptr<PromptTerminal> terminal,
-                       CAutomation* automation)
+                       CAutomation* automation, CPlayerStore* memory)
     : options(options), mode(mode), commands(std::move(commands)), printer(printer),
       automation(automation ? std::make_unique<CAutomationSession>(*automation) : nullptr),
       terminal(std::move(terminal)) {
+    if (memory) {
+        recorder = std::make_unique<CPlayerRecorder>(*memory, client);
+        queries = std::make_unique<CPlayerQueries>(*memory, printer);
+        recordSessions = mode == Mode::Interactive || options.follow;
+    }
     SetMessageBoxHook([this](const std::string& text) { this->printer.Box(text); });
     client.onEvent = [this](const ClientEvent& event) { OnEvent(event); };
 }
@@ -149,7 +154,9 @@ int CliSession::Run(Login& runLogin) {
         if (!finished) {
             RunAutomation();
         }
+        MemoryRound();
     }
+    MemoryRound(); // the end of the session, recorded
     FlushOutput();
     prompt.reset(); // not earlier: the run may end inside one of the prompt's callbacks
     return exitStatus;
@@ -163,6 +170,9 @@ bool CliSession::StartAttempt() {
                       std::to_string(login->port) + ")");
         FlushOutput();
         return false;
+    }
+    if (recorder) {
+        recorder->OnConnect({login->host, login->port}, Latin1ToUtf8(login->user));
     }
     const Clock::time_point now = Clock::now();
     rule.Start();
@@ -272,6 +282,9 @@ void CliSession::RunAutomation() {
     }
     for (const AutomationOutput& output : automation->Step(client, Clock::now())) {
         printer.PrintAutomation(output);
+        if (recorder) {
+            recorder->OnAutomation(output);
+        }
     }
 }
 
@@ -280,6 +293,9 @@ void CliSession::OnEvent(const ClientEvent& event) {
     rule.Observe(event);
     if (automation) {
         automation->Observe(event);
+    }
+    if (recorder && recordSessions) {
+        recorder->OnEvent(event);
     }
     heldEvents.push_back(event);
     if (const auto* left = std::get_if<event::PlayerLeft>(&event.what)) {
@@ -491,6 +507,8 @@ void CliSession::RunLocalCommand(const std::string& line) {
         } else {
             RemovePlayer(argument, command == ":ban");
         }
+    } else if (command == ":seen" || command == ":note" || command == ":search") {
+        RunMemoryCommand(command, argument);
     } else if (command == ":shutdown") {
         client.RequestShutdown();
     } else if (command == ":help") {
@@ -510,6 +528,9 @@ bool CliSession::RemovePlayer(const std::string& target, bool ban) {
         return false;
     }
     removalTarget = client.roster->IdByPosition(*found.position);
+    if (recorder) {
+        ban ? recorder->OnBan(*found.position) : recorder->OnKick(*found.position);
+    }
     if (ban) {
         client.Ban(*found.position);
     } else {
@@ -519,6 +540,64 @@ bool CliSession::RemovePlayer(const std::string& target, bool ban) {
         removalTarget.reset(); // the admin watches the log for the answer
     }
     return true;
+}
+
+void CliSession::MemoryRound() {
+    if (!queries) {
+        return;
+    }
+    if (recordSessions) {
+        recorder->OnTick();
+    }
+    queries->ReportProblems();
+}
+
+void CliSession::RunMemoryCommand(const std::string& command, const std::string& argument) {
+    if (argument.empty()) {
+        printer.Error("usage: " + command +
+                      (command == ":search" ? std::string(" TEXT")
+                       : command == ":note" ? std::string(" NAME TEXT")
+                                            : std::string(clitexts::PLAYER_USAGE)));
+        return;
+    }
+    if (!queries) {
+        printer.Error("the player memory is not in use");
+        return;
+    }
+    const ServerKey server{login->host, login->port};
+    if (command == ":search") {
+        queries->Search(server, argument);
+        return;
+    }
+    const NoteArgument note =
+        command == ":note" ? SplitNoteArgument(argument) : NoteArgument{argument, {}};
+    const std::optional<std::string> name = MemoryName(note.name);
+    if (!name) {
+        return;
+    }
+    if (command == ":seen") {
+        queries->Seen(server, *name);
+    } else {
+        queries->SetNote(server, *name, note.text, Latin1ToUtf8(login->user));
+    }
+}
+
+// "#id" names a player on the server now; anything else is a name, present or not.
+std::optional<std::string> CliSession::MemoryName(const std::string& typed) {
+    if (!typed.empty() && typed.front() == '#') {
+        const PlayerTarget found = FindPlayer(*client.roster, typed);
+        if (!found.position) {
+            printer.Error(found.problem);
+            return std::nullopt;
+        }
+        return client.roster->NameByPosition(*found.position);
+    }
+    std::string problem;
+    std::optional<std::string> name = TypedPlayerName(typed, problem);
+    if (!name) {
+        printer.Error(problem);
+    }
+    return name;
 }
 
 void CliSession::FlushOutput() {

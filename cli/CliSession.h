@@ -14,10 +14,12 @@
 #include "cli/EventPrinter.h"
 #include "cli/InteractivePrompt.h"
 #include "cli/LoginSettings.h"
+#include "cli/PlayerQueries.h"
 #include "core/ReconnectPolicy.h"
 #include "core/SessionRule.h"
 #include "core/ShutdownSequence.h"
 #include "core/automation/AutomationSession.h"
+#include "core/players/PlayerRecorder.h"
 #include "engine/AdminClient.h"
 
 // Exit statuses.
@@ -27,16 +29,18 @@ constexpr int EXIT_USAGE = 2;
 constexpr int EXIT_UNREACHABLE = 3;
 constexpr int EXIT_LOST = 4;
 constexpr int EXIT_NOT_FOUND = 5;
+constexpr int EXIT_NO_MEMORY = 6; // the player memory could not be read
 
 class CliSession {
   public:
     enum class Mode { Interactive, Piped, Job };
 
     // `commands` are the console lines of the options, already in wire form; `terminal` is the
-    // prompt's, in interactive mode; `automation` runs its rules over the session when given.
+    // prompt's, in interactive mode; `automation` runs its rules over the session when given;
+    // `memory` records the session and answers :seen.
     CliSession(const CliOptions& options, Mode mode, std::vector<std::string> commands,
                EventPrinter& printer, std::unique_ptr<PromptTerminal> terminal = nullptr,
-               CAutomation* automation = nullptr);
+               CAutomation* automation = nullptr, CPlayerStore* memory = nullptr);
     ~CliSession();
     CliSession(const CliSession&) = delete;
     CliSession& operator=(const CliSession&) = delete;
@@ -67,6 +71,10 @@ class CliSession {
     void OnPromptLine(std::optional<std::string> line);
     void RunLocalCommand(const std::string& line);
     bool RemovePlayer(const std::string& target, bool ban);
+    // The player memory: the recorder's tick and the store's problems, once a round.
+    void MemoryRound();
+    void RunMemoryCommand(const std::string& command, const std::string& argument);
+    std::optional<std::string> MemoryName(const std::string& typed);
     int PollTimeout() const;
     void FlushOutput();
 
@@ -84,6 +92,11 @@ class CliSession {
     bool jobStarted = false;
     std::unique_ptr<PromptTerminal> terminal; // until the prompt takes it
     std::unique_ptr<InteractivePrompt> prompt;
+    // Sessions are recorded while the admin watches (the prompt, --follow); a one-shot job, a
+    // script's every few minutes perhaps, records only the kicks and bans it makes.
+    std::unique_ptr<CPlayerRecorder> recorder;
+    std::unique_ptr<CPlayerQueries> queries;
+    bool recordSessions = false;
 
     bool connected = false;
     bool finished = false;

@@ -12,6 +12,10 @@ constexpr char LOCAL_HELP[] =
     "  :kick PLAYER    kick PLAYER (an exact name or #id)\n"
     "  :ban PLAYER     ban PLAYER\n"
     "  :shutdown       ask the server to shut down (the server asks for a second request)\n"
+    "  :seen PLAYER    what the player memory holds on PLAYER (a name, or #id of a player here)\n"
+    "  :note PLAYER TEXT  set the note on PLAYER (\"Big Bob\" for a name with blanks;\n"
+    "                  TEXT \"\" removes it)\n"
+    "  :search TEXT    names and chat lines of this server holding TEXT\n"
     "  :help           show this text\n"
     "  :quit           log out and quit (also Ctrl+D)\n"
     "Every other line goes to the server as a console line.\n";

@@ -152,6 +152,24 @@ void EventPrinter::PrintAutomation(const AutomationOutput& output) {
     out += '\n';
 }
 
+void EventPrinter::PrintOwn(std::string_view type, std::string_view text,
+                            const std::function<void(JsonObject&)>& fields) {
+    if (!style.json) {
+        TextLine(text, COLOUR_BLACK);
+        return;
+    }
+    if (type.empty()) {
+        return;
+    }
+    JsonObject json = Object(type);
+    json.Add("text", text);
+    if (fields) {
+        fields(json);
+    }
+    out += json.Text();
+    out += '\n';
+}
+
 void EventPrinter::TextLine(std::string_view utf8, COLORREF colour) {
     if (style.timestamps) {
         out += LocalTimeNow();

@@ -3,6 +3,7 @@
 // or JSON Lines. Output collects in buffers that the caller writes out once per poll round, so a
 // flood of events costs one write per round rather than one per event.
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -41,7 +42,13 @@ class EventPrinter {
     void Players(const CPlayerList& roster);
     // What automation did or would do, marked as automation's own.
     void PrintAutomation(const AutomationOutput& output);
+    // A line of the front end's own (the player memory's answers): `text` as it is, or in JSON
+    // mode an object of `type` with `text` and what `fields` adds. A line without a type is
+    // for the terminal only.
+    void PrintOwn(std::string_view type, std::string_view text,
+                  const std::function<void(JsonObject&)>& fields = {});
 
+    bool Json() const { return style.json; }
     bool Pending() const { return !out.empty() || !err.empty(); }
     std::string TakeOut() { return std::exchange(out, std::string()); }
     std::string TakeErr() { return std::exchange(err, std::string()); }

@@ -16,8 +16,8 @@
 namespace {
 
 constexpr char CTRL_D = 4;
-const std::vector<std::string> LOCAL_COMMANDS = {":players",  ":kick", ":ban",
-                                                 ":shutdown", ":help", ":quit"};
+const std::vector<std::string> LOCAL_COMMANDS = {":players", ":kick", ":ban",  ":shutdown", ":help",
+                                                 ":quit",    ":seen", ":note", ":search"};
 
 // The escape sequences of the keys the prompt knows, and what each does. Only these reach the
 // editor: one it does not know would make it read on for a key that may never come.

@@ -29,6 +29,8 @@
 #include "ui/PageAutomation.h"
 #include "ui/PasswordFetch.h"
 #include "ui/PlayerColumn.h"
+#include "ui/PagePlayerMemory.h"
+#include "ui/PlayerMemoryTexts.h"
 #include "ui/PlayerTable.h"
 #include "ui/PreferencesDlg.h"
 #include "ui/SavedServers.h"
@@ -78,6 +80,24 @@ void CAdminDlg::SetUp() {
     m_playerColumn = new CPlayerColumn(this, ui->columnSplitter, ui->playerColumn, ui->dialogLayout,
                                        ui->topLayout, ui->playerAdminGroup, ui->playerAdminLayout,
                                        ui->playerButtonLayout);
+    m_playerMemory = new CPagePlayerMemory(
+        this, m_playerList,
+        [this]() -> std::optional<PageServer> {
+            const std::string host = m_hostEdit->text().toStdString();
+            const std::optional<int> port = PortNumber(m_portEdit->text().toStdString());
+            if (host.empty() || !port) {
+                return std::nullopt;
+            }
+            return PageServer{{host, *port}, m_userEdit->text().toStdString()};
+        },
+        m_preferences.Int(CPreferences::Key::ChatRetentionDays));
+    connect(m_playerMemory, &CPagePlayerMemory::problem, this,
+            [this](const QString& text) { AppendLog(text, COLOUR_DARK_RED, true); });
+    connect(m_playerMemory, &CPagePlayerMemory::attentionWanted, this, &CAdminDlg::AskForAttention);
+    connect(m_automation, &CPageAutomation::outputCarried, m_playerMemory,
+            &CPagePlayerMemory::OnAutomation);
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_P), this), &QShortcut::activated,
+            m_playerMemory, &CPagePlayerMemory::ShowPlayersWindow);
 
     setWindowIcon(AppIcon());
     m_portEdit->setValidator(
@@ -385,6 +405,8 @@ bool CAdminDlg::StartSession(bool reconnectAttempt) {
     const ServerProfile* chosen = Profile();
     m_automation->SessionStarting(login.host, login.port,
                                   chosen ? chosen->automationFile : std::string());
+    m_playerMemory->SessionStarting(m_pClient.get(),
+                                    {{login.host, login.port}, m_userEdit->text().toStdString()});
     m_session->Started(reconnectAttempt);
     m_attemptIsReconnect = reconnectAttempt;
     m_lost = false;
@@ -406,6 +428,7 @@ void CAdminDlg::ShowLoginProblem(const LoginProblem& problem) {
 void CAdminDlg::OnClientEvent(const ClientEvent& event) {
     m_session->Rule().Observe(event);
     m_automation->Observe(event);
+    m_playerMemory->Observe(event);
     if (std::holds_alternative<event::Refused>(event.what)) {
         ArmWaits(CSessionDriver::Step::Other); // the link is no longer read: quiet it before the
                                                // box opens
@@ -435,6 +458,7 @@ void CAdminDlg::OnTimer(unsigned timerId) {
     case CSessionRule::Step::None:
         break;
     }
+    m_playerMemory->Tick();
     if (timerId == TIMER_UI_REFRESH) {
         Refresh();
     }
@@ -572,6 +596,7 @@ void CAdminDlg::OnKick() {
         return;
     }
     if (const std::optional<int> position = RosterPosition(*m_pClient->roster, *player)) {
+        m_playerMemory->BeforeKick(*position);
         m_pClient->Kick(*position);
     }
 }
@@ -590,6 +615,7 @@ void CAdminDlg::OnBan() {
         return;
     }
     if (const std::optional<int> position = RosterPosition(*m_pClient->roster, *player)) {
+        m_playerMemory->BeforeBan(*position);
         m_pClient->Ban(*position);
     }
 }
@@ -668,12 +694,19 @@ void CAdminDlg::ShowLogMenu(const QPoint& at) {
     m_statusLog->ShowMenu(at, [this](QMenu& menu) {
         menu.addAction(QString::fromUtf8(strings::MENU_PREFERENCES), this, [this] {
             CPreferencesDlg preferences(m_statusLog->Options(), this);
+            preferences.SetChatRetentionDays(
+                m_preferences.Int(CPreferences::Key::ChatRetentionDays));
             if (preferences.exec() == QDialog::Accepted) {
                 SetLogOptions(preferences.Options());
+                m_preferences.Set(CPreferences::Key::ChatRetentionDays,
+                                  preferences.ChatRetentionDays());
+                m_playerMemory->SetChatRetention(preferences.ChatRetentionDays());
             }
         });
         menu.addAction(QString::fromUtf8(strings::MENU_AUTOMATION), m_automation,
                        &CPageAutomation::ShowWindow);
+        menu.addAction(QString::fromUtf8(playertexts::MENU_PLAYERS), m_playerMemory,
+                       &CPagePlayerMemory::ShowPlayersWindow);
         menu.addAction(QString::fromLatin1(strings::ABOUT_MENU), this,
                        [this] { OnSysCommand(IDM_ABOUTBOX); });
     });
@@ -690,6 +723,8 @@ void CAdminDlg::contextMenuEvent(QContextMenuEvent* event) {
     const QAction* about = menu.addAction(QString::fromLatin1(strings::ABOUT_MENU));
     menu.addAction(QString::fromUtf8(strings::MENU_AUTOMATION), m_automation,
                    &CPageAutomation::ShowWindow);
+    menu.addAction(QString::fromUtf8(playertexts::MENU_PLAYERS), m_playerMemory,
+                   &CPagePlayerMemory::ShowPlayersWindow);
     if (menu.exec(event->globalPos()) == about) {
         OnSysCommand(IDM_ABOUTBOX);
     }
@@ -774,6 +809,7 @@ void CAdminDlg::OnDestroy() {
     m_statusLog->File().Flush();
     m_session->Stop();
     m_automation->SetClient(nullptr);
+    m_playerMemory->Closing();
 }
 
 // The login fields in vyr.ini: read once when the window opens, written once when it closes.

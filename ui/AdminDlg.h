@@ -35,6 +35,7 @@ class CServerListWindow;
 class CStatusLog;
 class CPageAutomation;
 struct FetchedPassword;
+class CPagePlayerMemory;
 struct LoginProblem;
 struct ServerProfile;
 
@@ -112,6 +113,8 @@ class CAdminDlg : public QDialog {
     CStatusLog* m_statusLog;
     CSessionDriver* m_session;
     CPageAutomation* m_automation;
+    // The player memory of this page: recording, the Seen column, the Players window.
+    CPagePlayerMemory* m_playerMemory;
     // The entries of the latest server list text, in a small window of their own.
     CServerListWindow* m_serverList;
     // Up, Down and Tab in the command line; the commands sent, kept across runs.

@@ -69,6 +69,7 @@ void CPageAutomation::Step() {
         if (output.type == AutomationOutputType::Attention) {
             emit attentionWanted();
         }
+        emit outputCarried(output);
     }
     window->Refresh();
 }

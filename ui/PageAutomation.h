@@ -37,6 +37,8 @@ class CPageAutomation : public QObject {
   signals:
     void logLine(const QString& text);
     void attentionWanted();
+    // Each output, after its log line: the player memory keeps notes, kicks and bans.
+    void outputCarried(const AutomationOutput& output);
 
   private:
     void Step();

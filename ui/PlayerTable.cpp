@@ -3,19 +3,28 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QMenu>
+#include <QToolTip>
 #include <algorithm>
 
 #include "engine/PlayerList.h"
 #include "engine/PrintableText.h"
 #include "res/Strings.h"
+#include "ui/PlayerMemoryTexts.h"
 
 namespace {
 
-enum Column { NAME, ID, SCORE };
+enum Column { NAME, ID, SCORE, SEEN };
 
 constexpr int ID_ROLE = Qt::UserRole;
 constexpr int NAME_ROLE = Qt::UserRole + 1; // the raw name, as bytes
+constexpr int TIP_ROLE = Qt::UserRole + 2;  // the row's tooltip, shown by viewportEvent
+
+// Watched players stand out as their joins do in the log.
+const QColor WATCHED_COLOUR(RedOf(playertexts::COLOUR_WATCHED),
+                            GreenOf(playertexts::COLOUR_WATCHED),
+                            BlueOf(playertexts::COLOUR_WATCHED));
 
 // Names are shown escaped, so a control character cannot break a row; Latin-1 maps each byte.
 QString Shown(const std::string& name) {
@@ -26,9 +35,9 @@ QString Shown(const std::string& name) {
 } // namespace
 
 CPlayerTable::CPlayerTable(QWidget* parent) : QTreeWidget(parent) {
-    setHeaderLabels({QString::fromLatin1(strings::COLUMN_NAME),
-                     QString::fromLatin1(strings::COLUMN_ID),
-                     QString::fromLatin1(strings::COLUMN_SCORE)});
+    setHeaderLabels(
+        {QString::fromLatin1(strings::COLUMN_NAME), QString::fromLatin1(strings::COLUMN_ID),
+         QString::fromLatin1(strings::COLUMN_SCORE), QString::fromUtf8(playertexts::COLUMN_SEEN)});
     setRootIsDecorated(false);
     setItemsExpandable(false);
     setUniformRowHeights(true);
@@ -46,6 +55,9 @@ CPlayerTable::CPlayerTable(QWidget* parent) : QTreeWidget(parent) {
         header()->setSectionResizeMode(column, QHeaderView::Fixed);
         header()->resizeSection(column, numberWidth);
     }
+    watchedFont.setBold(true);
+    header()->setSectionResizeMode(SEEN, QHeaderView::Interactive);
+    header()->resizeSection(SEEN, fontMetrics().horizontalAdvance(QStringLiteral("000× 0000 h")));
     setContextMenuPolicy(Qt::CustomContextMenu);
     connect(header(), &QHeaderView::sectionClicked, this, &CPlayerTable::OnHeaderClicked);
     connect(this, &QWidget::customContextMenuRequested, this, &CPlayerTable::ShowMenu);
@@ -55,9 +67,45 @@ void CPlayerTable::Redraw(const CPlayerList& roster) {
     rows.clear();
     rows.reserve(static_cast<std::size_t>(roster.GetCount()));
     roster.ForEach([this](const PlayerInfo& info) {
-        rows.push_back(Row{PlayerKey{info.id, info.name}, Shown(info.name), info.value});
+        rows.push_back(Row{PlayerKey{info.id, info.name}, Shown(info.name), info.value, {}});
     });
+    RefreshSeen();
+}
+
+void CPlayerTable::SetSeenSource(PlayerSeenSource source) {
+    seenSource = std::move(source);
+}
+
+void CPlayerTable::RefreshSeen() {
+    if (seenSource) {
+        std::vector<std::string> names;
+        names.reserve(rows.size());
+        for (const Row& row : rows) {
+            names.push_back(row.key.name);
+        }
+        std::vector<PlayerSeen> seen = seenSource(names);
+        for (std::size_t i = 0; i < rows.size() && i < seen.size(); ++i) {
+            rows[i].seen = std::move(seen[i]);
+        }
+    }
     Fill();
+}
+
+// The tooltip of the row under the pointer, made at the redraw: one value per row, not one per
+// cell.
+bool CPlayerTable::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const QTreeWidgetItem* item = itemAt(help->pos());
+        const QString tip = item ? item->data(NAME, TIP_ROLE).toString() : QString();
+        if (tip.isEmpty()) {
+            QToolTip::hideText();
+        } else {
+            QToolTip::showText(help->globalPos(), tip, viewport());
+        }
+        return true;
+    }
+    return QTreeWidget::viewportEvent(event);
 }
 
 void CPlayerTable::RemoveAllPlayers() {
@@ -104,6 +152,8 @@ void CPlayerTable::Fill() {
             return a->shown.compare(b->shown, Qt::CaseInsensitive) < 0;
         case ID:
             return a->key.id < b->key.id;
+        case SEEN:
+            return a->seen.order < b->seen.order;
         default:
             return a->value < b->value;
         }
@@ -138,6 +188,11 @@ void CPlayerTable::Fill() {
         item->setText(SCORE, QString::number(row.value));
         item->setData(NAME, ID_ROLE, row.key.id);
         item->setData(NAME, NAME_ROLE, QByteArray::fromStdString(row.key.name));
+        item->setText(SEEN, row.seen.text);
+        item->setData(NAME, TIP_ROLE, row.seen.tip);
+        item->setData(NAME, Qt::ForegroundRole,
+                      row.seen.watched ? QVariant(QBrush(WATCHED_COLOUR)) : QVariant());
+        item->setData(NAME, Qt::FontRole, row.seen.watched ? QVariant(watchedFont) : QVariant());
         if (!selected && reselect && reselect->id == row.key.id && reselect->name == row.key.name) {
             selected = item;
         }
@@ -158,11 +213,19 @@ void CPlayerTable::ShowMenu(const QPoint& position) {
     // Ticks run while the menu is open and a redraw replaces the items: keep the texts.
     const QString name = item->text(NAME);
     const QString id = item->text(ID);
+    const QByteArray rawName = item->data(NAME, NAME_ROLE).toByteArray();
     QMenu menu(this);
     const QAction* kick = menu.addAction(QString::fromLatin1(strings::MENU_KICK));
     const QAction* ban = menu.addAction(QString::fromLatin1(strings::MENU_BAN));
     const QAction* copyName = menu.addAction(QString::fromLatin1(strings::MENU_COPY_NAME));
     const QAction* copyId = menu.addAction(QString::fromLatin1(strings::MENU_COPY_ID));
+    const QAction* note = nullptr;
+    const QAction* history = nullptr;
+    if (seenSource) {
+        menu.addSeparator();
+        note = menu.addAction(QString::fromUtf8(playertexts::MENU_NOTE));
+        history = menu.addAction(QString::fromUtf8(playertexts::MENU_HISTORY));
+    }
     const QAction* chosen = menu.exec(viewport()->mapToGlobal(position));
     if (chosen == kick) {
         emit kickRequested();
@@ -172,5 +235,9 @@ void CPlayerTable::ShowMenu(const QPoint& position) {
         QApplication::clipboard()->setText(name);
     } else if (chosen == copyId) {
         QApplication::clipboard()->setText(id);
+    } else if (chosen && chosen == note) {
+        emit noteRequested(rawName);
+    } else if (chosen && chosen == history) {
+        emit historyRequested(rawName);
     }
 }

@@ -3,6 +3,7 @@
 #include <QFile>
 #include <sys/stat.h>
 
+#include "core/players/RetentionSetting.h"
 #include "platform/ConfigPath.h"
 #include "platform/WholeFile.h"
 #include "ui/LogOptions.h"
@@ -28,6 +29,7 @@ const Entry& EntryOf(CPreferences::Key key) {
         {K::OpenTabs, "Window/Tabs", QString()},
         // The width of the player table's column (a wide window), in pixels; 0 for its own.
         {K::PlayerColumn, "Window/PlayerColumn", QString()},
+        {K::ChatRetentionDays, CHAT_RETENTION_KEY, DEFAULT_CHAT_RETENTION_DAYS},
     };
     for (const Entry& entry : table) {
         if (entry.key == key) {
@@ -82,6 +84,12 @@ bool CPreferences::Bool(Key key) const {
         return true;
     }
     return value == QLatin1String("false") ? false : EntryOf(key).fallback.toBool();
+}
+
+int CPreferences::Int(Key key) const {
+    bool number = false;
+    const int value = Value(key).toInt(&number);
+    return number ? value : EntryOf(key).fallback.toInt();
 }
 
 QString CPreferences::Text(Key key) const {

@@ -20,6 +20,7 @@ class CPreferences {
         WatchWord,
         OpenTabs,
         PlayerColumn,
+        ChatRetentionDays, // the player memory's; vyr-cli reads it too
     };
 
     // The file of the current $XDG_CONFIG_HOME.
@@ -28,6 +29,8 @@ class CPreferences {
     explicit CPreferences(const QString& path);
 
     bool Bool(Key key) const;
+    // A whole number; the default when the file's value is none.
+    int Int(Key key) const;
     QString Text(Key key) const;
     QByteArray Bytes(Key key) const;
     void Set(Key key, const QVariant& value);

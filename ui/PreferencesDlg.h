@@ -8,6 +8,7 @@
 
 class QCheckBox;
 class QLineEdit;
+class QSpinBox;
 
 class CPreferencesDlg : public QDialog {
     Q_OBJECT
@@ -15,8 +16,12 @@ class CPreferencesDlg : public QDialog {
     CPreferencesDlg(const LogOptions& options, QWidget* parent);
 
     LogOptions Options() const;
+    // How long the player memory keeps chat lines; 0 for ever.
+    void SetChatRetentionDays(int days);
+    int ChatRetentionDays() const;
 
     QCheckBox* m_showTimestamps;
     QCheckBox* m_keepLogFiles;
     QLineEdit* m_watchWord;
+    QSpinBox* m_chatRetention;
 };

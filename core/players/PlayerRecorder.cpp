@@ -26,11 +26,11 @@ LeaveHow HowLeft(event::Departure how) {
 } // namespace
 
 CPlayerRecorder::CPlayerRecorder(CPlayerStore& store, const CAdminClient& client)
-    : store(store), client(client) {}
+    : store(store), client(client), session(store.NewSession()) {}
 
 void CPlayerRecorder::OnConnect(ServerKey newServer, std::string newAdminUser) {
     if (recording) {
-        store.EndSession();
+        store.EndSession(session);
         recording = false;
     }
     server = std::move(newServer);
@@ -55,7 +55,7 @@ void CPlayerRecorder::StartIfLoggedIn(const ClientEvent* first) {
     } else if (left && !left->player.name.empty()) {
         present.push_back(left->player.name); // gone from the roster already
     }
-    store.StartSession(server, adminUser, std::move(present));
+    store.StartSession(server, adminUser, std::move(present), session);
     recording = true;
 }
 
@@ -63,7 +63,7 @@ void CPlayerRecorder::OnTick() {
     if (!recording) {
         StartIfLoggedIn(nullptr);
     } else if (!client.loggedIn) {
-        store.EndSession();
+        store.EndSession(session);
         recording = false;
     }
 }
@@ -74,21 +74,22 @@ void CPlayerRecorder::OnEvent(const ClientEvent& event) {
         return;
     }
     if (const auto* joined = std::get_if<event::PlayerJoined>(&event.what)) {
-        store.Join(Identity(joined->player.name));
+        store.Join(Identity(joined->player.name), session);
     } else if (const auto* left = std::get_if<event::PlayerLeft>(&event.what)) {
-        store.Leave(left->player.name, HowLeft(left->how));
+        store.Leave(left->player.name, HowLeft(left->how), session);
     } else if (const auto* died = std::get_if<event::PlayerDied>(&event.what)) {
         if (!died->killer) {
-            store.Death(died->victim.name, DeathCause::Died);
+            store.Death(died->victim.name, DeathCause::Died, {}, session);
         } else if (died->killer->id == died->victim.id) {
-            store.Death(died->victim.name, DeathCause::Suicide);
+            store.Death(died->victim.name, DeathCause::Suicide, {}, session);
         } else {
-            store.Death(died->victim.name, DeathCause::Killed, died->killer->name);
+            store.Death(died->victim.name, DeathCause::Killed, died->killer->name, session);
         }
     } else if (const auto* score = std::get_if<event::ScoreChanged>(&event.what)) {
-        store.Score(score->player.name, score->value);
+        store.Score(score->player.name, score->value, session);
     } else if (const auto* chat = std::get_if<event::Chat>(&event.what)) {
-        store.Chat(chat->sender ? chat->sender->name : std::string(), chat->kind, chat->text);
+        store.Chat(chat->sender ? chat->sender->name : std::string(), chat->kind, chat->text,
+                   session);
     }
 }
 
@@ -104,4 +105,34 @@ void CPlayerRecorder::OnKick(int position) {
 
 void CPlayerRecorder::OnBan(int position) {
     RecordAction(position, ActionKind::Ban);
+}
+
+void CPlayerRecorder::OnAutomation(const AutomationOutput& output) {
+    if (!output.hasPlayer || server.host.empty()) {
+        return;
+    }
+    switch (output.type) {
+    case AutomationOutputType::Kick:
+    case AutomationOutputType::Ban: {
+        std::string detail = "automation rule " + output.rule;
+        if (output.type == AutomationOutputType::Ban) {
+            detail += output.banMinutes > 0
+                          ? ", for " + std::to_string(output.banMinutes) + " minutes"
+                          : ", for good";
+        }
+        if (!output.text.empty()) {
+            detail += ": " + output.text;
+        }
+        store.RecordAction(server, Identity(output.playerName),
+                           output.type == AutomationOutputType::Kick ? ActionKind::Kick
+                                                                     : ActionKind::Ban,
+                           adminUser, std::move(detail));
+        break;
+    }
+    case AutomationOutputType::Note:
+        store.AddToNote(server, Identity(output.playerName), output.text, adminUser);
+        break;
+    default:
+        break;
+    }
 }

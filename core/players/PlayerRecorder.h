@@ -1,13 +1,15 @@
 #pragma once
 // Feeds the player memory from an admin client: its events, its login and its end. The front
-// end makes four kinds of calls:
+// end makes five kinds of calls:
 //   OnConnect(server, user)    when it calls client.Connect
 //   OnEvent(event)             from client.onEvent
 //   OnTick()                   after each client.OnTimer (notices the login and the end)
 //   OnKick(pos) / OnBan(pos)   before client.Kick(pos) / client.Ban(pos)
+//   OnAutomation(output)       for each output of the automation session's Step
 
 #include <string>
 
+#include "core/automation/AutomationOutput.h"
 #include "core/players/PlayerStore.h"
 #include "engine/AdminClient.h"
 #include "engine/ClientEvent.h"
@@ -21,6 +23,8 @@ class CPlayerRecorder {
     void OnTick();
     void OnKick(int position);
     void OnBan(int position);
+    // Kicks and bans automation carried out become actions, its notes lines of the note.
+    void OnAutomation(const AutomationOutput& output);
 
     const ServerKey& Server() const { return server; }
 
@@ -33,6 +37,7 @@ class CPlayerRecorder {
 
     CPlayerStore& store;
     const CAdminClient& client;
+    const std::uint64_t session; // in the store, beside other recorders'
     ServerKey server;
     std::string adminUser;
     bool recording = false;

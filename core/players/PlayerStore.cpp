@@ -67,7 +67,7 @@ bool CPlayerStore::WaitUntilOpen(std::chrono::milliseconds limit) {
     return progress.wait_for(lock, limit, [this] { return state != StoreState::Opening; });
 }
 
-void CPlayerStore::Push(record::What what, bool urgentItem) {
+void CPlayerStore::Push(record::What what, bool urgentItem, std::uint64_t session) {
     Open();
     const StoreState now = state;
     const bool sessionStart = IsSessionStart(what);
@@ -77,7 +77,7 @@ void CPlayerStore::Push(record::What what, bool urgentItem) {
     if (now == StoreState::Unavailable && !sessionStart) {
         return;
     }
-    record::Item item{Now(), std::move(what)};
+    record::Item item{Now(), std::move(what), session};
     bool first = false;
     {
         std::lock_guard lock(mutex);
@@ -104,32 +104,34 @@ void CPlayerStore::Push(record::What what, bool urgentItem) {
 }
 
 void CPlayerStore::StartSession(const ServerKey& server, const std::string& adminUser,
-                                std::vector<std::string> present) {
-    Push(record::Box(record::SessionStarted{server, adminUser, std::move(present)}), false);
+                                std::vector<std::string> present, std::uint64_t session) {
+    Push(record::Box(record::SessionStarted{server, adminUser, std::move(present)}), false,
+         session);
 }
 
-void CPlayerStore::Join(std::string name) {
-    Push(record::Joined{std::move(name)}, false);
+void CPlayerStore::Join(std::string name, std::uint64_t session) {
+    Push(record::Joined{std::move(name)}, false, session);
 }
 
-void CPlayerStore::Leave(std::string name, LeaveHow how) {
-    Push(record::Left{std::move(name), how}, false);
+void CPlayerStore::Leave(std::string name, LeaveHow how, std::uint64_t session) {
+    Push(record::Left{std::move(name), how}, false, session);
 }
 
-void CPlayerStore::Death(std::string victim, DeathCause cause, std::string killer) {
-    Push(record::Died{std::move(victim), cause, std::move(killer)}, false);
+void CPlayerStore::Death(std::string victim, DeathCause cause, std::string killer,
+                         std::uint64_t session) {
+    Push(record::Died{std::move(victim), cause, std::move(killer)}, false, session);
 }
 
-void CPlayerStore::Score(std::string name, int value) {
-    Push(record::Scored{std::move(name), value}, false);
+void CPlayerStore::Score(std::string name, int value, std::uint64_t session) {
+    Push(record::Scored{std::move(name), value}, false, session);
 }
 
-void CPlayerStore::Chat(std::string name, int kind, std::string text) {
-    Push(record::Said{std::move(name), kind, std::move(text)}, false);
+void CPlayerStore::Chat(std::string name, int kind, std::string text, std::uint64_t session) {
+    Push(record::Said{std::move(name), kind, std::move(text)}, false, session);
 }
 
-void CPlayerStore::EndSession() {
-    Push(record::SessionEnded{}, false);
+void CPlayerStore::EndSession(std::uint64_t session) {
+    Push(record::SessionEnded{}, false, session);
 }
 
 void CPlayerStore::RecordAction(const ServerKey& server, std::string name, ActionKind kind,
@@ -143,6 +145,13 @@ void CPlayerStore::SetNote(const ServerKey& server, std::string name, std::strin
                            std::string adminUser) {
     Push(record::Box(
              record::NoteSet{server, std::move(name), std::move(note), std::move(adminUser)}),
+         true);
+}
+
+void CPlayerStore::AddToNote(const ServerKey& server, std::string name, std::string line,
+                             std::string adminUser) {
+    Push(record::Box(record::NoteSet{server, std::move(name), std::move(line),
+                                     std::move(adminUser), true}),
          true);
 }
 
@@ -249,24 +258,30 @@ void CPlayerStore::WriterLoop() {
                        (opened && writer.Recording() && now >= lastApply + HEARTBEAT_INTERVAL) ||
                        (!opened && openWanted);
             };
-            // The earliest moment something becomes due; nothing at all while idle.
-            std::optional<Clock::time_point> next;
-            const auto consider = [&](Clock::time_point at) {
-                next = next ? std::min(*next, at) : at;
+            // The earliest moment something becomes due; nothing at all while idle. Found again
+            // at every wake-up: the first item of a batch, pushed meanwhile, brings it forward.
+            const auto nextDue = [&] {
+                std::optional<Clock::time_point> next;
+                const auto consider = [&](Clock::time_point at) {
+                    next = next ? std::min(*next, at) : at;
+                };
+                if (!queue.empty()) {
+                    consider(batchDeadline);
+                }
+                if (!work.empty()) {
+                    consider(retryAt);
+                }
+                if (opened && writer.Recording()) {
+                    consider(lastApply + HEARTBEAT_INTERVAL);
+                }
+                return next;
             };
-            if (!queue.empty()) {
-                consider(batchDeadline);
-            }
-            if (!work.empty()) {
-                consider(retryAt);
-            }
-            if (opened && writer.Recording()) {
-                consider(lastApply + HEARTBEAT_INTERVAL);
-            }
-            if (next) {
-                wake.wait_until(lock, *next, due);
-            } else {
-                wake.wait(lock, due);
+            while (!due()) {
+                if (const std::optional<Clock::time_point> next = nextDue()) {
+                    wake.wait_until(lock, *next);
+                } else {
+                    wake.wait(lock);
+                }
             }
             if (std::exchange(reopenWanted, false)) {
                 opened = false;

@@ -59,17 +59,21 @@ class CPlayerStore {
     bool WaitUntilOpen(std::chrono::milliseconds limit);
     const std::string& Path() const { return path; }
 
-    // --- recording: the events of one admin session, in the order they happened ---
+    // --- recording: the events of admin sessions, each in the order they happened ---
+    // Several sessions record side by side (the pages of a window), each under the number
+    // NewSession gave it; a front end with one session at a time may leave it at 0.
+    std::uint64_t NewSession() { return ++sessionsMade; }
     // A session on `server`, with the players `present` at login (their sessions start now).
     void StartSession(const ServerKey& server, const std::string& adminUser,
-                      std::vector<std::string> present);
-    void Join(std::string name);
-    void Leave(std::string name, LeaveHow how);
-    void Death(std::string victim, DeathCause cause, std::string killer = {});
-    void Score(std::string name, int value);
+                      std::vector<std::string> present, std::uint64_t session = 0);
+    void Join(std::string name, std::uint64_t session = 0);
+    void Leave(std::string name, LeaveHow how, std::uint64_t session = 0);
+    void Death(std::string victim, DeathCause cause, std::string killer = {},
+               std::uint64_t session = 0);
+    void Score(std::string name, int value, std::uint64_t session = 0);
     // `name` empty: a line of the server itself, or of a sender no one knew.
-    void Chat(std::string name, int kind, std::string text);
-    void EndSession();
+    void Chat(std::string name, int kind, std::string text, std::uint64_t session = 0);
+    void EndSession(std::uint64_t session = 0);
 
     // --- what the admin does; these are written at once, not after the half second ---
     // A kick or ban this tool sent (a ban with its record goes through RecordBan instead).
@@ -77,6 +81,10 @@ class CPlayerStore {
                       std::string adminUser, std::string detail);
     void SetNote(const ServerKey& server, std::string name, std::string note,
                  std::string adminUser);
+    // Adds `line` at the end of the note, on a line of its own, unless the note holds it
+    // already: what automation notes on a player never replaces what the admin wrote.
+    void AddToNote(const ServerKey& server, std::string name, std::string line,
+                   std::string adminUser);
     void SetFlag(const ServerKey& server, std::string name, PlayerFlag flag);
     // Deletes the player's rows on the server: sessions, chat, actions, note and flag, and bans
     // already lifted. A ban still in force stays until lifted, or it could never be lifted.
@@ -122,7 +130,7 @@ class CPlayerStore {
     using Clock = std::chrono::steady_clock;
 
     std::int64_t Now() const;
-    void Push(record::What what, bool urgent);
+    void Push(record::What what, bool urgent, std::uint64_t session = 0);
     void WriterLoop();
     // Empty when the reader may read now, else why not.
     std::string ReadyToRead();
@@ -133,6 +141,7 @@ class CPlayerStore {
     std::atomic<StoreState> state{StoreState::Closed};
     std::thread writerThread;
     std::mt19937_64 banIds;
+    std::uint64_t sessionsMade = 0;
 
     std::mutex mutex;                 // guards everything below up to the reader
     std::condition_variable wake;     // the writer thread's

@@ -82,6 +82,10 @@ struct CPlayerWriter::Statements {
           insertAction(P(db, "INSERT INTO actions(player_id, at, kind, admin_user, detail) "
                              "VALUES(?1, ?2, ?3, ?4, ?5)")),
           setNote(P(db, "UPDATE players SET note = ?2 WHERE id = ?1")),
+          addToNote(P(db, "UPDATE players SET note = CASE WHEN note = '' THEN ?2 "
+                          "ELSE note || char(10) || ?2 END "
+                          "WHERE id = ?1 AND instr(char(10) || note || char(10), "
+                          "char(10) || ?2 || char(10)) = 0")),
           setFlag(P(db, "UPDATE players SET flag = ?2 WHERE id = ?1")),
           forgetChatWords(
               P(db, "INSERT INTO chat_words(chat_words, rowid, body) "
@@ -108,7 +112,8 @@ struct CPlayerWriter::Statements {
     CSqliteStatement findServer, insertServer, findPlayer, insertPlayer, updatePlayer;
     CSqliteStatement insertConnection, endConnection, heartbeat, staleConnections;
     CSqliteStatement openSessionsOf, insertSession, closeSession;
-    CSqliteStatement lastChatId, insertChat, insertChatWords, insertAction, setNote, setFlag;
+    CSqliteStatement lastChatId, insertChat, insertChatWords, insertAction, setNote, addToNote;
+    CSqliteStatement setFlag;
     CSqliteStatement forgetChatWords, forgetChat, forgetSessions, forgetActions, forgetBans;
     CSqliteStatement forgetPlayer, purgeChatWords, purgeChat;
     CSqliteStatement insertBan, findBan, liftBan, failBanLift;
@@ -235,7 +240,7 @@ CPlayerWriter::Outcome CPlayerWriter::Verify(std::int64_t now) {
     if (sound || status.Busy()) {
         return sound ? Outcome::Done : Outcome::Busy;
     }
-    const bool hadConnection = state.connection.has_value();
+    const bool hadConnection = !state.connections.empty();
     if (!MoveAside(now)) {
         return Outcome::Unavailable;
     }
@@ -262,14 +267,16 @@ CPlayerWriter::Outcome CPlayerWriter::Apply(const std::vector<record::Item>& ite
         if (state.staleCheckDue) {
             EndStaleConnections(now);
         }
-        if (state.restartDue && state.connection) {
-            Connection old = std::move(*state.connection);
-            state.connection.reset();
-            std::vector<std::string> present;
-            for (const auto& [name, session] : old.online) {
-                present.push_back(name);
+        if (state.restartDue) {
+            std::map<std::uint64_t, Connection> old = std::move(state.connections);
+            state.connections.clear();
+            for (const auto& [session, connection] : old) {
+                std::vector<std::string> present;
+                for (const auto& [name, playerSession] : connection.online) {
+                    present.push_back(name);
+                }
+                StartConnection(session, connection.server, connection.adminUser, present, now);
             }
-            StartConnection(old.server, old.adminUser, present, now);
         }
         state.restartDue = false;
         for (const record::Item& item : items) {
@@ -280,9 +287,11 @@ CPlayerWriter::Outcome CPlayerWriter::Apply(const std::vector<record::Item>& ite
         if (now - state.lastPurgeAt >= DAY_SECONDS) {
             Purge(now);
         }
-        if (state.connection && Ok()) {
-            statements->heartbeat.Bind(1, state.connection->id).Bind(2, now);
-            Run(statements->heartbeat);
+        for (const auto& [session, connection] : state.connections) {
+            if (!connection.interrupted) {
+                statements->heartbeat.Bind(1, connection.id).Bind(2, now);
+                Run(statements->heartbeat);
+            }
         }
         status = Ok() ? transaction.Commit() : db.StatusOf(failure);
     }
@@ -303,7 +312,7 @@ CPlayerWriter::Outcome CPlayerWriter::Settle(const SqlStatus& status, const Stat
         return Outcome::Busy;
     }
     if (status.Damaged()) {
-        const bool hadConnection = state.connection.has_value();
+        const bool hadConnection = !state.connections.empty();
         if (!MoveAside(now) || Open(now) != Outcome::Done) {
             return Outcome::Unavailable;
         }
@@ -311,7 +320,9 @@ CPlayerWriter::Outcome CPlayerWriter::Settle(const SqlStatus& status, const Stat
         state.restartDue = hadConnection;
         return Outcome::Busy;
     }
-    state.interrupted = state.connection.has_value();
+    for (auto& [session, connection] : state.connections) {
+        connection.interrupted = true;
+    }
     Say("writing to " + path + " failed (" + status.message +
         "); recording is paused until the next connection.");
     return Outcome::Failed;
@@ -330,6 +341,7 @@ bool CPlayerWriter::Run(CSqliteStatement& statement) {
 }
 
 void CPlayerWriter::Apply(const record::Item& item) {
+    currentSession = item.session;
     if (Ok()) {
         std::visit([&](const auto& what) { On(Unboxed(what), item.at); }, item.what);
     }
@@ -438,10 +450,16 @@ std::optional<std::int64_t> CPlayerWriter::PlayerId(std::int64_t serverId, const
     return id;
 }
 
-// A player of the connection being recorded, seen now.
-std::optional<std::int64_t> CPlayerWriter::CurrentPlayerId(const std::string& name,
+CPlayerWriter::Connection* CPlayerWriter::Current() {
+    const auto found = state.connections.find(currentSession);
+    return found == state.connections.end() || found->second.interrupted ? nullptr : &found->second;
+}
+
+// A player of a connection being recorded, seen now.
+std::optional<std::int64_t> CPlayerWriter::CurrentPlayerId(const Connection& connection,
+                                                           const std::string& name,
                                                            std::int64_t at) {
-    const auto id = PlayerId(state.connection->serverId, name, true, at);
+    const auto id = PlayerId(connection.serverId, name, true, at);
     if (id) {
         Touch(*id, at);
     }
@@ -514,7 +532,8 @@ void CPlayerWriter::FlushBatch() {
     deltas.clear();
 }
 
-void CPlayerWriter::StartConnection(const ServerKey& server, const std::string& adminUser,
+void CPlayerWriter::StartConnection(std::uint64_t session, const ServerKey& server,
+                                    const std::string& adminUser,
                                     const std::vector<std::string>& present, std::int64_t at) {
     const auto serverId = ServerId(server);
     if (!serverId) {
@@ -524,35 +543,43 @@ void CPlayerWriter::StartConnection(const ServerKey& server, const std::string& 
     if (!Run(statements->insertConnection)) {
         return;
     }
-    state.connection = Connection{db.LastInsertId(), *serverId, server, adminUser, {}};
+    Connection& connection = state.connections[session] =
+        Connection{db.LastInsertId(), *serverId, server, adminUser, {}, false};
     for (const std::string& name : present) {
-        if (!name.empty() && state.connection->online.count(name) == 0) {
-            OpenPlayerSession(name, JoinHow::PresentAtLogin, at);
+        if (!name.empty() && connection.online.count(name) == 0) {
+            OpenPlayerSession(connection, name, JoinHow::PresentAtLogin, at);
         }
     }
 }
 
-void CPlayerWriter::EndConnection(std::int64_t at, LeaveHow how) {
-    for (const auto& [name, session] : state.connection->online) {
-        ClosePlayerSession(session.sessionId, session.playerId, session.joinedAt, at, how);
+void CPlayerWriter::EndConnection(std::uint64_t session, std::int64_t at, LeaveHow how) {
+    const auto found = state.connections.find(session);
+    if (found == state.connections.end()) {
+        return;
     }
-    statements->endConnection.Bind(1, state.connection->id).Bind(2, at);
+    const Connection& connection = found->second;
+    for (const auto& [name, playerSession] : connection.online) {
+        ClosePlayerSession(playerSession.sessionId, playerSession.playerId, playerSession.joinedAt,
+                           at, how);
+    }
+    statements->endConnection.Bind(1, connection.id).Bind(2, at);
     Run(statements->endConnection);
-    state.connection.reset();
+    state.connections.erase(found);
 }
 
-void CPlayerWriter::OpenPlayerSession(const std::string& name, JoinHow how, std::int64_t at) {
-    const auto playerId = CurrentPlayerId(name, at);
+void CPlayerWriter::OpenPlayerSession(Connection& connection, const std::string& name, JoinHow how,
+                                      std::int64_t at) {
+    const auto playerId = CurrentPlayerId(connection, name, at);
     if (!playerId) {
         return;
     }
     statements->insertSession.Bind(1, *playerId)
-        .Bind(2, state.connection->id)
+        .Bind(2, connection.id)
         .Bind(3, at)
         .Bind(4, static_cast<std::int64_t>(how));
     if (Run(statements->insertSession)) {
         ++deltas[*playerId].sessions;
-        state.connection->online[name] = OpenSession{db.LastInsertId(), *playerId, at, false};
+        connection.online[name] = OpenSession{db.LastInsertId(), *playerId, at, false};
     }
 }
 
@@ -567,33 +594,40 @@ void CPlayerWriter::ClosePlayerSession(std::int64_t sessionId, std::int64_t play
 }
 
 void CPlayerWriter::On(const record::SessionStarted& what, std::int64_t at) {
-    if (state.connection) {
-        // After a failed write the connection was last recorded at the last commit.
-        if (state.interrupted) {
-            EndConnection(state.lastCommitAt, LeaveHow::RecordingLost);
-        } else {
-            EndConnection(at, LeaveHow::ConnectionEnded);
-        }
+    EndCurrentConnection(at);
+    StartConnection(currentSession, what.server, what.adminUser, what.present, at);
+}
+
+void CPlayerWriter::EndCurrentConnection(std::int64_t at) {
+    const auto found = state.connections.find(currentSession);
+    if (found == state.connections.end()) {
+        return;
     }
-    state.interrupted = false;
-    StartConnection(what.server, what.adminUser, what.present, at);
+    // After a failed write the connection was last recorded at the last commit.
+    if (found->second.interrupted) {
+        EndConnection(currentSession, state.lastCommitAt, LeaveHow::RecordingLost);
+    } else {
+        EndConnection(currentSession, at, LeaveHow::ConnectionEnded);
+    }
 }
 
 void CPlayerWriter::On(const record::Joined& what, std::int64_t at) {
     // A second player of the same name shares the first one's session.
-    if (state.connection && !what.name.empty() && state.connection->online.count(what.name) == 0) {
-        OpenPlayerSession(what.name, JoinHow::Joined, at);
+    Connection* connection = Current();
+    if (connection && !what.name.empty() && connection->online.count(what.name) == 0) {
+        OpenPlayerSession(*connection, what.name, JoinHow::Joined, at);
     }
 }
 
 void CPlayerWriter::On(const record::Left& what, std::int64_t at) {
-    if (!state.connection || what.name.empty()) {
+    Connection* connection = Current();
+    if (!connection || what.name.empty()) {
         return;
     }
-    auto& online = state.connection->online;
+    auto& online = connection->online;
     const auto session = online.find(what.name);
     if (session == online.end()) {
-        CurrentPlayerId(what.name, at);
+        CurrentPlayerId(*connection, what.name, at);
         return;
     }
     const OpenSession left = session->second;
@@ -604,55 +638,56 @@ void CPlayerWriter::On(const record::Left& what, std::int64_t at) {
 }
 
 void CPlayerWriter::On(const record::Died& what, std::int64_t at) {
-    if (!state.connection) {
+    const Connection* connection = Current();
+    if (!connection) {
         return;
     }
     if (!what.victim.empty()) {
-        if (const auto victim = CurrentPlayerId(what.victim, at)) {
+        if (const auto victim = CurrentPlayerId(*connection, what.victim, at)) {
             ++(what.cause == DeathCause::Suicide ? deltas[*victim].suicides
                                                  : deltas[*victim].deaths);
         }
     }
     if (what.cause == DeathCause::Killed && !what.killer.empty()) {
-        if (const auto killer = CurrentPlayerId(what.killer, at)) {
+        if (const auto killer = CurrentPlayerId(*connection, what.killer, at)) {
             ++deltas[*killer].kills;
         }
     }
 }
 
 void CPlayerWriter::On(const record::Scored& what, std::int64_t at) {
-    if (state.connection && !what.name.empty()) {
-        if (const auto player = CurrentPlayerId(what.name, at)) {
+    const Connection* connection = Current();
+    if (connection && !what.name.empty()) {
+        if (const auto player = CurrentPlayerId(*connection, what.name, at)) {
             deltas[*player].score = what.value;
         }
     }
 }
 
 void CPlayerWriter::On(const record::Said& what, std::int64_t at) {
-    if (!state.connection) {
+    const Connection* connection = Current();
+    if (!connection) {
         return;
     }
     // Lines without a known sender belong to the server's own nameless row.
     const auto player = what.name.empty()
-                            ? PlayerId(state.connection->serverId, what.name, true, std::nullopt)
-                            : CurrentPlayerId(what.name, at);
+                            ? PlayerId(connection->serverId, what.name, true, std::nullopt)
+                            : CurrentPlayerId(*connection, what.name, at);
     if (player) {
         AddChat(*player, at, what.kind, what.text);
     }
 }
 
 void CPlayerWriter::On(const record::SessionEnded&, std::int64_t at) {
-    if (state.connection) {
-        EndConnection(at, LeaveHow::ConnectionEnded);
-    }
-    state.interrupted = false;
+    EndCurrentConnection(at);
 }
 
 void CPlayerWriter::MarkBannedHere(std::int64_t serverId, const std::string& name) {
-    if (state.connection && state.connection->serverId == serverId) {
-        if (const auto session = state.connection->online.find(name);
-            session != state.connection->online.end()) {
-            session->second.bannedHere = true;
+    for (auto& [session, connection] : state.connections) {
+        if (connection.serverId == serverId) {
+            if (const auto found = connection.online.find(name); found != connection.online.end()) {
+                found->second.bannedHere = true;
+            }
         }
     }
 }
@@ -688,8 +723,9 @@ void CPlayerWriter::On(const record::NoteSet& what, std::int64_t at) {
     const auto player =
         serverId ? PlayerId(*serverId, what.name, true, std::nullopt) : std::nullopt;
     if (player) {
-        statements->setNote.Bind(1, *player).BindText(2, what.note);
-        Run(statements->setNote);
+        CSqliteStatement& change = what.append ? statements->addToNote : statements->setNote;
+        change.Bind(1, *player).BindText(2, what.note);
+        Run(change);
         AddAction(*player, at, ActionKind::Note, what.adminUser, what.note);
     }
 }
@@ -732,8 +768,10 @@ void CPlayerWriter::On(const record::Forgotten& what, std::int64_t) {
     Run(s.forgetPlayer);
     batchPlayerIds.erase({*serverId, what.name});
     nextChatIds.erase(*player);
-    if (state.connection && state.connection->serverId == *serverId) {
-        state.connection->online.erase(what.name);
+    for (auto& [session, connection] : state.connections) {
+        if (connection.serverId == *serverId) {
+            connection.online.erase(what.name);
+        }
     }
 }
 

@@ -44,7 +44,7 @@ class CPlayerWriter {
     Outcome Apply(const std::vector<record::Item>& items, std::int64_t now);
 
     // True while a connection is being recorded (it then wants a heartbeat now and then).
-    bool Recording() const { return state.connection.has_value(); }
+    bool Recording() const { return !state.connections.empty(); }
     // Counts the files this writer has moved aside; a reader reopens when it changes.
     int Replacements() const { return replacements; }
     const std::string& Path() const { return path; }
@@ -65,13 +65,15 @@ class CPlayerWriter {
         ServerKey server;
         std::string adminUser;
         std::map<std::string, OpenSession> online;
+        // A write failed while recording it: its events are dropped until its session starts
+        // again.
+        bool interrupted = false;
     };
     // What a failed batch must not change.
     struct State {
-        std::optional<Connection> connection;
+        std::map<std::uint64_t, Connection> connections; // by the session that records it
         std::int64_t lastCommitAt = 0;
-        bool interrupted = false;  // a write failed while recording this connection
-        bool restartDue = false;   // the file was replaced: the connection starts again in it
+        bool restartDue = false;   // the file was replaced: the connections start again in it
         bool staleCheckDue = true; // after opening: stale connections end
         std::int64_t lastPurgeAt = 0;
     };
@@ -117,10 +119,15 @@ class CPlayerWriter {
     // Connections whose recorder stopped without a goodbye end at their last heartbeat.
     void EndStaleConnections(std::int64_t now);
     void Purge(std::int64_t now);
-    void StartConnection(const ServerKey& server, const std::string& adminUser,
-                         const std::vector<std::string>& present, std::int64_t at);
-    void EndConnection(std::int64_t at, LeaveHow how);
-    void OpenPlayerSession(const std::string& name, JoinHow how, std::int64_t at);
+    // The connection of the session whose event is being applied, unless it was interrupted.
+    Connection* Current();
+    void StartConnection(std::uint64_t session, const ServerKey& server,
+                         const std::string& adminUser, const std::vector<std::string>& present,
+                         std::int64_t at);
+    void EndConnection(std::uint64_t session, std::int64_t at, LeaveHow how);
+    void EndCurrentConnection(std::int64_t at);
+    void OpenPlayerSession(Connection& connection, const std::string& name, JoinHow how,
+                           std::int64_t at);
     void ClosePlayerSession(std::int64_t sessionId, std::int64_t playerId, std::int64_t joinedAt,
                             std::int64_t at, LeaveHow how);
     void MarkBannedHere(std::int64_t serverId, const std::string& name);
@@ -130,7 +137,8 @@ class CPlayerWriter {
     // The player's row id, made when missing if `create`; `seenAt` is the first sighting then.
     std::optional<std::int64_t> PlayerId(std::int64_t serverId, const std::string& name,
                                          bool create, std::optional<std::int64_t> seenAt);
-    std::optional<std::int64_t> CurrentPlayerId(const std::string& name, std::int64_t at);
+    std::optional<std::int64_t> CurrentPlayerId(const Connection& connection,
+                                                const std::string& name, std::int64_t at);
     PlayerDelta& Touch(std::int64_t playerId, std::optional<std::int64_t> at);
     void AddChat(std::int64_t playerId, std::int64_t at, int kind, const std::string& text);
     // Writes what the batch gathered so far: chat lines in id order (the full-text index
@@ -147,6 +155,7 @@ class CPlayerWriter {
     std::vector<std::string> problems;
 
     State state;
+    std::uint64_t currentSession = 0; // of the item being applied
     int failure = SQLITE_OK;
     std::map<std::pair<std::int64_t, std::string>, std::int64_t> batchPlayerIds;
     std::unordered_map<std::int64_t, PlayerDelta> deltas;

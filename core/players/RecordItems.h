@@ -50,6 +50,7 @@ struct NoteSet {
     std::string name;
     std::string note;
     std::string adminUser;
+    bool append = false; // a line added to the note, once, instead of a new note
 };
 struct FlagSet {
     ServerKey server;
@@ -90,6 +91,8 @@ template <typename T> What Box(T what) {
 struct Item {
     std::int64_t at = 0;
     What what;
+    // The admin session an event belongs to: several record side by side (a window's pages).
+    std::uint64_t session = 0;
 };
 
 } // namespace record
