@@ -10,6 +10,7 @@
 #include "cli/JsonObject.h"
 #include "core/WireText.h"
 #include "core/automation/Automation.h"
+#include "core/players/PlayerStore.h"
 #include "core/profiles/ServerProfiles.h"
 
 namespace {
@@ -79,7 +80,9 @@ int RunOne(const CliOptions& options, const ServerProfile* profile,
     const CliSession::Mode mode = options.HasJob()  ? CliSession::Mode::Job
                                   : stdinIsTerminal ? CliSession::Mode::Interactive
                                                     : CliSession::Mode::Piped;
-    CliSession session(options, mode, commands, printer, rules.empty() ? nullptr : &automation);
+    CPlayerStore store; // opened only when the run bans, kicks with a reason or lifts
+    CliSession session(options, mode, commands, printer, rules.empty() ? nullptr : &automation,
+                       &store);
     return session.Run(*login.login);
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/CliBans.h"
 #include "cli/CliOptions.h"
 #include "cli/DeadlineTimers.h"
 #include "cli/EventPrinter.h"
@@ -33,9 +34,10 @@ class CliSession {
     enum class Mode { Interactive, Piped, Job };
 
     // `commands` are the console lines of the options, already in wire form; `automation` runs
-    // its rules over the session when given.
+    // its rules over the session when given; `store` keeps the bans when given.
     CliSession(const CliOptions& options, Mode mode, std::vector<std::string> commands,
-               EventPrinter& printer, CAutomation* automation = nullptr);
+               EventPrinter& printer, CAutomation* automation = nullptr,
+               CPlayerStore* store = nullptr);
     ~CliSession();
     CliSession(const CliSession&) = delete;
     CliSession& operator=(const CliSession&) = delete;
@@ -64,7 +66,8 @@ class CliSession {
     void SendConsoleLine(std::string_view utf8, const std::string& where);
     void OnPromptLine(std::optional<std::string> line);
     void RunLocalCommand(const std::string& line);
-    bool RemovePlayer(const std::string& target, bool ban);
+    bool RemovePlayer(const std::string& target, bool ban, const std::string& reason,
+                      std::optional<std::int64_t> seconds);
     int PollTimeout() const;
     void FlushOutput();
 
@@ -77,6 +80,7 @@ class CliSession {
     CReconnectPolicy reconnect{ProcessRandom};
     DeadlineTimers timers;
     std::unique_ptr<CAutomationSession> automation;
+    std::unique_ptr<CCliBans> bans; // the ban memory; null without a store
     const Login* login = nullptr;
     std::optional<Clock::time_point> reconnectAt;
     bool jobStarted = false;

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "cli/JsonObject.h"
 #include "core/automation/AutomationOutput.h"
@@ -13,6 +14,8 @@
 #include "engine/LogEntry.h"
 
 class CPlayerList;
+struct BanNotice;
+struct BanRow;
 
 class EventPrinter {
   public:
@@ -41,6 +44,10 @@ class EventPrinter {
     void Players(const CPlayerList& roster);
     // What automation did or would do, marked as automation's own.
     void PrintAutomation(const AutomationOutput& output);
+    // What the ban memory did or could not do (cli/BanPrinting.cpp).
+    void PrintBanNotice(const BanNotice& notice);
+    // The server's ban list joined with the bans recorded here.
+    void PrintBanRows(const std::vector<BanRow>& rows);
 
     bool Pending() const { return !out.empty() || !err.empty(); }
     std::string TakeOut() { return std::exchange(out, std::string()); }

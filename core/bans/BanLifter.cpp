@@ -149,7 +149,7 @@ void CBanLifter::Finish(bool removed, bool answered) {
         scope.Say("Ban on " + shown + " lifted" + (lift.byAdmin ? "." : ": expired."));
         return;
     }
-    const std::string why = answered ? "the server answered \"IP could not be removed.\""
+    const std::string why = answered ? "the server answered that the IP could not be removed"
                                      : "the server did not answer within 5 s";
     if (lift.byAdmin) {
         scope.Say("Ban on " + shown + " not lifted: " + why + ".", true);

@@ -55,6 +55,8 @@ class CBanSession {
     void Lift(const std::vector<std::string>& entries);
     // Asks for the server's list (the Bans window's Refresh).
     void LookAtList() { lookAsked = true; }
+    // A list asked for by LookAtList has not come yet (nor been given up).
+    bool Looking() const { return lookAsked || scope.lists.Waiting(ListPurpose::Look); }
 
     // The latest list of this session; null before the first.
     const std::vector<std::string>* LatestList() const { return latest ? &*latest : nullptr; }
