@@ -29,6 +29,20 @@ std::string FirstWord(const std::string& text, std::string& rest) {
 
 } // namespace
 
+RemovalCommand ParseRemovalCommand(const std::string& argument, RemovalOrder::Kind kind) {
+    RemovalCommand command;
+    command.target = FirstWord(argument, command.reason);
+    if (kind == RemovalOrder::Kind::Ban && !command.reason.empty()) {
+        std::string rest;
+        if (const std::optional<BanLength> length =
+                ParseBanLength(FirstWord(command.reason, rest))) {
+            command.seconds = length->seconds;
+            command.reason = rest;
+        }
+    }
+    return command;
+}
+
 CCliBans::CCliBans(CPlayerStore& store, CAdminClient& client, EventPrinter& printer)
     : client(client), printer(printer), store(store), session(store) {}
 
@@ -88,17 +102,8 @@ std::optional<std::uint8_t> CCliBans::Remove(const std::string& target, RemovalO
 }
 
 void CCliBans::RunCommand(RemovalOrder::Kind kind, const std::string& argument) {
-    std::string rest;
-    const std::string target = FirstWord(argument, rest);
-    std::optional<std::int64_t> seconds;
-    if (kind == RemovalOrder::Kind::Ban && !rest.empty()) {
-        std::string reason;
-        if (const std::optional<BanLength> length = ParseBanLength(FirstWord(rest, reason))) {
-            seconds = length->seconds;
-            rest = reason;
-        }
-    }
-    Remove(target, kind, rest, seconds);
+    const RemovalCommand command = ParseRemovalCommand(argument, kind);
+    Remove(command.target, kind, command.reason, command.seconds);
 }
 
 void CCliBans::List() {

@@ -14,6 +14,15 @@
 
 class EventPrinter;
 
+// The argument of ":ban PLAYER [LENGTH] [REASON...]" or ":kick PLAYER [REASON...]"; PLAYER in
+// quotes when it holds blanks. A word after PLAYER that is no length starts the reason.
+struct RemovalCommand {
+    std::string target;
+    std::optional<std::int64_t> seconds; // none: permanent
+    std::string reason;
+};
+RemovalCommand ParseRemovalCommand(const std::string& argument, RemovalOrder::Kind kind);
+
 class CCliBans {
   public:
     using Clock = std::chrono::steady_clock;
