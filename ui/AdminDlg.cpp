@@ -15,7 +15,7 @@
 #include "core/LoginRules.h"
 #include "core/PlayerLookup.h"
 #include "core/SavedLogin.h"
-#include "engine/PrintableText.h"
+#include "core/players/PlayerStore.h"
 #include "engine/Timers.h"
 #include "platform/MessageBox.h"
 #include "res/Resource.h"
@@ -26,9 +26,9 @@
 #include "ui/DialogUnits.h"
 #include "ui/LogFindBar.h"
 #include "ui/PageAutomation.h"
+#include "ui/PageBans.h"
 #include "ui/PlayerTable.h"
 #include "ui/PreferencesDlg.h"
-#include "ui/ServerListWindow.h"
 #include "ui/SessionDriver.h"
 #include "ui/StatusLog.h"
 #include "ui/WireText.h"
@@ -38,15 +38,21 @@ CAdminDlg::CAdminDlg(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint),
-      ui(std::make_unique<Ui::AdminDlg>()) {
+      ui(std::make_unique<Ui::AdminDlg>()), m_playerStore(std::make_unique<CPlayerStore>()) {
     ui->setupUi(this);
     ForEachControl(*this, [](int, auto*& member, auto* made) { member = made; });
     m_reconnectCheck = ui->reconnectCheck; // an addition, outside the template's ids
     m_statusLog = new CStatusLog(m_log, ui->statusGroup);
     m_session = new CSessionDriver([this](unsigned id) { OnTimer(id); },
                                    [this] { OnReconnectDue(); }, this);
-    m_serverList = new CServerListWindow(this);
     m_automation = new CPageAutomation(this);
+    m_bans = new CPageBans(*m_playerStore, this);
+    connect(m_bans, &CPageBans::logLine, this, [this](const QString& line, bool problem) {
+        AppendLog(line, problem ? COLOUR_DARK_RED : COLOUR_BLUE, true);
+    });
+    m_automation->Session().banWith = [this](const AutomationOutput& ban) {
+        m_bans->RemoveForAutomation(ban);
+    };
     connect(m_automation, &CPageAutomation::logLine, this,
             [this](const QString& line) { AppendLog(line, COLOUR_AUTOMATION, true); });
     connect(m_automation, &CPageAutomation::attentionWanted, this, &CAdminDlg::AskForAttention);
@@ -78,6 +84,9 @@ CAdminDlg::CAdminDlg(QWidget* parent)
     connect(m_shutdownButton, &QPushButton::clicked, this, &CAdminDlg::OnShutdown);
     connect(m_playerList, &CPlayerTable::kickRequested, this, &CAdminDlg::OnKick);
     connect(m_playerList, &CPlayerTable::banRequested, this, &CAdminDlg::OnBan);
+    connect(m_playerList, &CPlayerTable::kickWithReasonRequested, this,
+            &CAdminDlg::OnKickWithReason);
+    connect(m_playerList, &CPlayerTable::bansRequested, m_bans, &CPageBans::ShowWindow);
     // Enter in a login field connects; while connected it does nothing there.
     for (QLineEdit* edit : {m_userEdit, m_passwordEdit, m_hostEdit, m_portEdit}) {
         connect(edit, &QLineEdit::returnPressed, this, [this] {
@@ -205,6 +214,8 @@ bool CAdminDlg::StartSession(bool reconnectAttempt) {
     m_pClient->onEvent = [this](const ClientEvent& event) { OnClientEvent(event); };
     m_automation->SetClient(m_pClient.get());
     m_automation->SessionStarting(login.host, login.port, {});
+    m_bans->SetClient(m_pClient.get());
+    m_bans->SessionStarting(login.host, login.port, login.user);
     m_session->Started(reconnectAttempt);
     m_statusLog->File().Start(QString::fromStdString(login.host), login.port);
     SetLoginFieldsEnabled(false);
@@ -224,6 +235,7 @@ void CAdminDlg::ShowLoginProblem(const LoginProblem& problem) {
 void CAdminDlg::OnClientEvent(const ClientEvent& event) {
     m_session->Rule().Observe(event);
     m_automation->Observe(event);
+    m_bans->Observe(event);
     if (std::holds_alternative<event::Refused>(event.what)) {
         ArmWaits(CSessionDriver::Step::Other); // the link is no longer read: quiet it before the
                                                // box opens
@@ -271,6 +283,7 @@ void CAdminDlg::ConnectedTransition() {
     AppendLog(texts::LOG_CONNECTED, COLOUR_BLUE, true);
     m_session->LoggedIn();
     m_automation->Connected();
+    m_bans->Connected();
 }
 
 void CAdminDlg::DisconnectedTransition() {
@@ -295,6 +308,7 @@ void CAdminDlg::DisconnectedTransition() {
     }
     m_session->Timers().KillTimer(TIMER_CONNECT_TIMEOUT);
     m_automation->Disconnected();
+    m_bans->Disconnected();
     AskForAttention();
     SessionEnded();
 }
@@ -342,18 +356,15 @@ QStringList CAdminDlg::LoginFields() const {
     return {m_hostEdit->text(), m_portEdit->text(), m_userEdit->text(), m_passwordEdit->text()};
 }
 
-// Empties the client's mailboxes into the log (as much as the tick's time budget allows), the
-// player list and the server list window.
+// Empties the client's mailboxes into the log (as much as the tick's time budget allows) and
+// the player list. Lists of the server go to the Bans window, through the events.
 void CAdminDlg::Refresh() {
     m_statusLog->Queue(m_pClient->TakeLog());
     m_statusLog->ShowWaiting();
     if (m_pClient->listDirty) {
         RedrawPlayerList();
     }
-    if (m_pClient->listTextLength > 0) {
-        m_pClient->listTextLength = 0;
-        m_serverList->ShowEntries(wire::SplitListText(m_pClient->listText));
-    }
+    m_pClient->listTextLength = 0;
 }
 
 void CAdminDlg::ArmWaits(CSessionDriver::Step after) {
@@ -385,21 +396,18 @@ void CAdminDlg::OnKick() {
     }
 }
 
+// A ban asks for its reason and length first; the ban memory sends it and keeps it.
 void CAdminDlg::OnBan() {
     const std::optional<PlayerKey> player = m_playerList->SelectedPlayer();
-    if (!m_bConnected || !player) {
-        return;
+    if (m_bConnected && player) {
+        m_bans->AskToRemove(RemovalOrder::Kind::Ban, *player);
     }
-    const QString question =
-        QString::fromLatin1(strings::BAN_QUESTION)
-            .arg(FromWire(Printable(player->name)), QString::number(player->id));
-    // Ticks run while the box is open: the connection may end and the roster change, so the
-    // player is looked up after the answer.
-    if (!AfxQuestionBox(question.toStdString()) || !m_bConnected) {
-        return;
-    }
-    if (const std::optional<int> position = RosterPosition(*m_pClient->roster, *player)) {
-        m_pClient->Ban(*position);
+}
+
+void CAdminDlg::OnKickWithReason() {
+    const std::optional<PlayerKey> player = m_playerList->SelectedPlayer();
+    if (m_bConnected && player) {
+        m_bans->AskToRemove(RemovalOrder::Kind::Kick, *player);
     }
 }
 
@@ -417,6 +425,7 @@ void CAdminDlg::OnSend() {
             return;
         }
         m_pClient->SendCommand(line->latin1.c_str());
+        m_bans->AdminSent(line->latin1);
         if (const QString failure = m_history->Add(FromWire(line->latin1)); !failure.isEmpty()) {
             AppendLog(failure, COLOUR_DARK_RED, true);
         }
@@ -452,6 +461,7 @@ void CAdminDlg::ShowLogMenu(const QPoint& at) {
         });
         menu.addAction(QString::fromUtf8(strings::MENU_AUTOMATION), m_automation,
                        &CPageAutomation::ShowWindow);
+        menu.addAction(QString::fromUtf8(strings::MENU_BANS), m_bans, &CPageBans::ShowWindow);
         menu.addAction(QString::fromLatin1(strings::ABOUT_MENU), this,
                        [this] { OnSysCommand(IDM_ABOUTBOX); });
     });
@@ -463,6 +473,7 @@ void CAdminDlg::contextMenuEvent(QContextMenuEvent* event) {
     const QAction* about = menu.addAction(QString::fromLatin1(strings::ABOUT_MENU));
     menu.addAction(QString::fromUtf8(strings::MENU_AUTOMATION), m_automation,
                    &CPageAutomation::ShowWindow);
+    menu.addAction(QString::fromUtf8(strings::MENU_BANS), m_bans, &CPageBans::ShowWindow);
     if (menu.exec(event->globalPos()) == about) {
         OnSysCommand(IDM_ABOUTBOX);
     }
@@ -503,6 +514,7 @@ void CAdminDlg::OnDestroy() {
     m_statusLog->File().Flush();
     m_session->Stop();
     m_automation->SetClient(nullptr);
+    m_bans->SetClient(nullptr);
 }
 
 // The login fields in vyr.ini: read once when the window opens, written once when it closes.

@@ -20,7 +20,8 @@ class QPlainTextEdit;
 class QPushButton;
 class CCommandHistory;
 class CPlayerTable;
-class CServerListWindow;
+class CPageBans;
+class CPlayerStore;
 class CStatusLog;
 class CPageAutomation;
 struct LoginProblem;
@@ -40,6 +41,7 @@ class CAdminDlg : public QDialog {
     void OnConnect();
     void OnKick();
     void OnBan();
+    void OnKickWithReason();
     void OnSend();
     void OnShutdown();
     void OnSysCommand(unsigned commandId);
@@ -78,8 +80,8 @@ class CAdminDlg : public QDialog {
     CStatusLog* m_statusLog;
     CSessionDriver* m_session;
     CPageAutomation* m_automation;
-    // The entries of the latest server list text, in a small window of their own.
-    CServerListWindow* m_serverList;
+    // Bans with memory: the ban dialog, the Bans window, lifts at expiry.
+    CPageBans* m_bans;
     // Up, Down and Tab in the command line; the commands sent, kept across runs.
     CCommandHistory* m_history;
     QCheckBox* m_reconnectCheck;
@@ -114,6 +116,8 @@ class CAdminDlg : public QDialog {
     QStringList LoginFields() const;
 
     std::unique_ptr<Ui::AdminDlg> ui;
+    // The player memory the bans are kept in, until the window shares one per process.
+    std::unique_ptr<CPlayerStore> m_playerStore;
     CPreferences m_preferences;
     bool m_destroyed = false;
     int m_tickDepth = 0;         // ticks running, nested ones included

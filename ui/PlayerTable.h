@@ -29,6 +29,8 @@ class CPlayerTable : public QTreeWidget {
     // Kick or Ban chosen on a row's menu; that row is the selected one.
     void kickRequested();
     void banRequested();
+    void kickWithReasonRequested();
+    void bansRequested(); // the Bans window
 
   private:
     struct Row {

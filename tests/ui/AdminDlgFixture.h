@@ -48,6 +48,7 @@ class AdminDlgTest : public ::testing::Test {
     AdminDlgTest() {
         qputenv("XDG_CONFIG_HOME", configDir.path().toLocal8Bit());
         qputenv("XDG_STATE_HOME", stateDir.path().toLocal8Bit());
+        qputenv("XDG_DATA_HOME", dataDir.path().toLocal8Bit()); // the player memory
     }
 
     QString IniPath() const { return configDir.filePath("vyr.ini"); }
@@ -138,6 +139,7 @@ class AdminDlgTest : public ::testing::Test {
 
     QTemporaryDir configDir;
     QTemporaryDir stateDir;
+    QTemporaryDir dataDir;
     MessageBoxRecorder boxes;
     UdpPeer server;
     std::unique_ptr<CAdminDlg> dlg; // last, so it closes (and saves) before the rest goes
