@@ -323,6 +323,9 @@ void CliSession::StartJob() {
             return;
         }
         removalDeadline = now + ANSWER_TIMEOUT;
+        if (bans) {
+            bans->Step(); // out before the commands, in the order the options give them
+        }
     }
     if (bans && options.bans) {
         bans->List();

@@ -58,7 +58,7 @@ void CPageBans::Step() {
             emit logLine(QString::fromStdString(notice.text), notice.problem);
         }
     }
-    if (session.ListsReceived() != listsShown && window->isVisible()) {
+    if ((session.ListsReceived() != listsShown || rowsIncomplete) && window->isVisible()) {
         ShowRows();
     }
 }
@@ -66,6 +66,7 @@ void CPageBans::Step() {
 void CPageBans::ShowRows() {
     listsShown = session.ListsReceived();
     const StoreRead<std::vector<BanRow>> rows = session.Rows();
+    rowsIncomplete = !rows.Ok(); // again at the next step: the store may be opening
     window->ShowRows(rows.value, session.LatestList() != nullptr,
                      QString::fromStdString(rows.error));
 }

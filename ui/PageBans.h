@@ -53,4 +53,5 @@ class CPageBans : public QObject {
     QTimer* tick;
     CBansWindow* window;
     std::uint64_t listsShown = 0;
+    bool rowsIncomplete = false; // the records could not be read for the rows shown
 };

@@ -160,12 +160,13 @@ void CPlayerTable::ShowMenu(const QPoint& position) {
     const QString id = item->text(ID);
     QMenu menu(this);
     const QAction* kick = menu.addAction(QString::fromLatin1(strings::MENU_KICK));
-    const QAction* kickWithReason =
-        menu.addAction(QString::fromUtf8(strings::MENU_KICK_WITH_REASON));
     const QAction* ban = menu.addAction(QString::fromLatin1(strings::MENU_BAN));
-    const QAction* bans = menu.addAction(QString::fromUtf8(strings::MENU_BANS));
     const QAction* copyName = menu.addAction(QString::fromLatin1(strings::MENU_COPY_NAME));
     const QAction* copyId = menu.addAction(QString::fromLatin1(strings::MENU_COPY_ID));
+    menu.addSeparator();
+    const QAction* kickWithReason =
+        menu.addAction(QString::fromUtf8(strings::MENU_KICK_WITH_REASON));
+    const QAction* bans = menu.addAction(QString::fromUtf8(strings::MENU_BANS));
     const QAction* chosen = menu.exec(viewport()->mapToGlobal(position));
     if (chosen == kick) {
         emit kickRequested();

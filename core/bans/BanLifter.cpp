@@ -147,6 +147,7 @@ void CBanLifter::Finish(bool removed, bool answered) {
                 scope.adminUser);
         }
         scope.Say("Ban on " + shown + " lifted" + (lift.byAdmin ? "." : ": expired."));
+        scope.lookWanted = scope.lookWanted || lift.byAdmin; // the Bans window shows the change
         return;
     }
     const std::string why = answered ? "the server answered that the IP could not be removed"

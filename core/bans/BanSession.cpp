@@ -28,6 +28,7 @@ CBanSession::CBanSession(CPlayerStore& store, std::function<std::int64_t()> utcN
     : scope{store, utcNow ? std::move(utcNow) : SystemUtc, {}, {}, {}, false, {}, {}} {}
 
 void CBanSession::SessionStarting(ServerKey server, std::string adminUser) {
+    scope.store.Open(); // on its own thread: open by the time a ban or a list needs it
     scope.server = std::move(server);
     scope.adminUser = std::move(adminUser);
     latest.reset();
@@ -170,6 +171,17 @@ void CBanSession::Lift(const std::vector<std::string>& entries) {
         lifter.LiftByAdmin(entry,
                            record == recorded.value.end() ? std::nullopt : std::optional(*record));
     }
+}
+
+std::vector<std::string> CBanSession::LastReasons(std::size_t most) {
+    std::vector<std::string> reasons;
+    for (const BanRecord& ban : scope.store.Bans(scope.server).value) {
+        if (reasons.size() < most && !ban.reason.empty() &&
+            std::find(reasons.begin(), reasons.end(), ban.reason) == reasons.end()) {
+            reasons.push_back(ban.reason);
+        }
+    }
+    return reasons;
 }
 
 StoreRead<std::vector<BanRecord>> CBanSession::RecordedInForce() {
