@@ -55,6 +55,7 @@ struct Result {
     double longestStepMs = 0;
     double programSeconds = 0;
     double shortestGapMs = 0; // between two lifts, in real time (paced runs)
+    double firstToLastMs = 0;
 };
 
 // Records `count` bans that expired an hour before the login, with their addresses barred on
@@ -97,6 +98,7 @@ Result CatchUp(int count, bool paced) {
         if (i % 50 == 49) { // the server's socket buffer takes bursts of this size
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
             client.OnTimer(TIMER_POLL);
+            server.Output(); // its log is read, or the server stops at a full pipe
         }
     }
     store.Flush();
@@ -105,13 +107,16 @@ Result CatchUp(int count, bool paced) {
     Result result;
     Clock::time_point programNow = Clock::now();
     const Clock::time_point programStart = programNow;
-    std::optional<Clock::time_point> lastLift;
+    std::optional<Clock::time_point> firstLift, lastLift;
     result.shortestGapMs = 1e9;
     const double cpuBefore = ProcessCpuMs();
     const Clock::time_point wallStart = Clock::now();
     session.Connected(programNow);
     const auto limit = Clock::now() + std::chrono::seconds(paced ? count * 2 + 30 : 600);
-    while (result.lifted < count && Clock::now() < limit) {
+    for (long round = 0; result.lifted < count && Clock::now() < limit; ++round) {
+        if (round % 200 == 0) {
+            server.Output();
+        }
         if (paced) {
             programNow = Clock::now();
         }
@@ -125,6 +130,7 @@ Result CatchUp(int count, bool paced) {
                         std::min(result.shortestGapMs, Ms(stepStart - *lastLift));
                 }
                 lastLift = stepStart;
+                firstLift = firstLift.value_or(stepStart);
                 if (!paced) {
                     programNow += std::chrono::seconds(1);
                 }
@@ -138,6 +144,9 @@ Result CatchUp(int count, bool paced) {
     result.wallMs = Ms(Clock::now() - wallStart);
     result.cpuMs = ProcessCpuMs() - cpuBefore;
     result.programSeconds = std::chrono::duration<double>(programNow - programStart).count();
+    if (firstLift) {
+        result.firstToLastMs = Ms(*lastLift - *firstLift);
+    }
     store.Flush();
     const StoreRead<std::vector<BanRecord>> left = store.BansDue(key, utc);
     if (!left.value.empty()) {
@@ -163,15 +172,17 @@ int main(int argc, char** argv) {
                 count);
     std::printf("  lifted %d in %.0f s of the program's time (%.2f a second)\n", fast.lifted,
                 fast.programSeconds, fast.lifted / std::max(fast.programSeconds, 1.0));
-    std::printf("  work: %.0f ms wall, %.0f ms CPU (%.1f us CPU a lift); longest step %.2f ms\n",
+    std::printf("  work: %.0f ms wall, %.0f ms CPU with the polling loop (%.1f us a lift); "
+                "longest step %.2f ms\n",
                 fast.wallMs, fast.cpuMs, fast.cpuMs * 1000 / std::max(fast.lifted, 1),
                 fast.longestStepMs);
     if (paced > 0) {
         const Result real = CatchUp(paced, true);
         std::printf("catch-up of %d expired bans at the real pace:\n", paced);
-        std::printf("  lifted %d in %.2f s (%.2f a second), shortest gap between two lifts "
-                    "%.3f s; %.1f ms CPU; longest step %.2f ms\n",
-                    real.lifted, real.wallMs / 1000, real.lifted * 1000 / real.wallMs,
+        std::printf("  lifted %d, %.2f s from the first lift to the last (%.2f a second), the "
+                    "shortest gap %.3f s; %.1f ms CPU; longest step %.2f ms\n",
+                    real.lifted, real.firstToLastMs / 1000,
+                    (real.lifted - 1) * 1000 / std::max(real.firstToLastMs, 1.0),
                     real.shortestGapMs / 1000, real.cpuMs, real.longestStepMs);
     }
     return 0;

@@ -9,8 +9,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <set>
@@ -59,8 +61,7 @@ CBansWindow::CBansWindow(QWidget* owner)
     m_table->setRootIsDecorated(false);
     m_table->setUniformRowHeights(true);
     m_table->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    m_table->header()->setSectionResizeMode(REASON, QHeaderView::Stretch);
-    m_table->header()->setStretchLastSection(false);
+    m_table->header()->setStretchLastSection(true);
     m_table->installEventFilter(this); // Ctrl+C copies the selected addresses
     m_status->setWordWrap(true);
 
@@ -82,7 +83,16 @@ CBansWindow::CBansWindow(QWidget* owner)
 
 void CBansWindow::Open() {
     if (!isVisible()) {
-        move(parentWidget()->frameGeometry().topRight() + QPoint(8, 0));
+        // Beside the window when the screen has room there, else as far right as it has.
+        QPoint at = parentWidget()->frameGeometry().topRight() + QPoint(8, 0);
+        if (const QScreen* screen = parentWidget()->screen()) {
+            const QRect room = screen->availableGeometry();
+            at.setX(
+                std::max(room.left(), std::min(at.x(), room.right() - frameGeometry().width())));
+            at.setY(
+                std::max(room.top(), std::min(at.y(), room.bottom() - frameGeometry().height())));
+        }
+        move(at);
     }
     show();
     raise();
@@ -109,10 +119,12 @@ void CBansWindow::ShowRows(const std::vector<BanRow>& newRows, bool listCame,
         }
         item->setSelected(rows[i].listed && reselect.count(rows[i].entry) > 0);
     }
-    for (int column = 0; column < COLUMNS; ++column) {
-        if (column != REASON) {
-            m_table->resizeColumnToContents(column);
-        }
+    // Each column as wide as its text, up to a limit: a long escaped entry or reason must not
+    // push the others out of sight.
+    const int widest = fontMetrics().averageCharWidth() * 32;
+    for (int column = 0; column < COLUMNS - 1; ++column) {
+        m_table->resizeColumnToContents(column);
+        m_table->setColumnWidth(column, std::min(m_table->columnWidth(column), widest));
     }
     ApplyFilter();
     QString status = listCame ? Text(strings::BANS_COUNT).arg(listed).arg(recorded)
