@@ -192,4 +192,31 @@ TEST_F(BanSessionTest, OrdersThatCannotGoOutAreRefusedWithTheReason) {
     ASSERT_TRUE(WaitForNotice("is no longer on the server: not kicked.")) << Notices();
 }
 
+// Automation's ban takes the same path: its minutes become the length, its text the reason;
+// a reason the server could not be told is left out rather than the ban.
+TEST_F(BanSessionTest, AutomationsBansAreRecordedWithTheirLengthAndReason) {
+    LogIn();
+    AutomationOutput ban;
+    ban.type = AutomationOutputType::Ban;
+    ban.playerId = Player(0).id;
+    ban.playerName = Player(0).name;
+    ban.text = "flood";
+    ban.banMinutes = 30;
+    session->RemoveForAutomation(ban);
+    ASSERT_TRUE(WaitForNotice("for 30 minutes: flood.")) << Notices();
+
+    ban.playerId = Player(0).id;
+    ban.playerName = Player(0).name;
+    ban.text = "caf\xC3\xA9 \xE2\x82\xAC"; // the euro sign is no Latin-1
+    ban.banMinutes = 0;
+    session->RemoveForAutomation(ban);
+    ASSERT_TRUE(WaitForNotice("Banned " + ban.playerName)) << Notices();
+    EXPECT_TRUE(Said("reason was left out")) << Notices();
+    const std::vector<BanRecord> bans = Recorded();
+    ASSERT_EQ(bans.size(), 2u);
+    EXPECT_EQ(bans[0].reason, "");
+    EXPECT_FALSE(bans[0].expiresAt);
+    EXPECT_EQ(bans[1].expiresAt, START + 1800);
+}
+
 } // namespace
