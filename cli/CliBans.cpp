@@ -51,7 +51,9 @@ void CCliBans::SessionStarting(const std::string& host, int port, const std::str
 }
 
 void CCliBans::Connected(bool liftExpired, bool waitForStore) {
-    store.Open();
+    if (liftExpired || waitForStore) {
+        store.Open();
+    }
     if (waitForStore && !store.WaitUntilOpen(std::chrono::seconds(5))) {
         printer.Error("the player memory did not open within 5 s");
     }

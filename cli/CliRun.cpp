@@ -80,7 +80,7 @@ int RunOne(const CliOptions& options, const ServerProfile* profile,
     const CliSession::Mode mode = options.HasJob()  ? CliSession::Mode::Job
                                   : stdinIsTerminal ? CliSession::Mode::Interactive
                                                     : CliSession::Mode::Piped;
-    CPlayerStore store; // opened only when the run bans, kicks with a reason or lifts
+    CPlayerStore store; // opened only when the run bans, kicks with a reason, lists or lifts bans
     CliSession session(options, mode, commands, printer, rules.empty() ? nullptr : &automation,
                        &store);
     return session.Run(*login.login);

@@ -17,7 +17,8 @@ constexpr int LAST_REASONS = 10;
 } // namespace
 
 CPageBans::CPageBans(CPlayerStore& store, QWidget* page)
-    : QObject(page), session(store), tick(new QTimer(this)), window(new CBansWindow(page)) {
+    : QObject(page), store(store), session(store), tick(new QTimer(this)),
+      window(new CBansWindow(page)) {
     connect(tick, &QTimer::timeout, this, &CPageBans::Step);
     connect(window, &CBansWindow::refreshRequested, this, [this] { session.LookAtList(); });
     connect(window, &CBansWindow::liftRequested, this,
@@ -27,6 +28,7 @@ CPageBans::CPageBans(CPlayerStore& store, QWidget* page)
 CPageBans::~CPageBans() = default;
 
 void CPageBans::SessionStarting(const std::string& host, int port, const std::string& adminUser) {
+    store.Open(); // on its own thread: open by the time a ban or the Bans window needs it
     session.SessionStarting({host, port}, adminUser);
     listsShown = session.ListsReceived();
 }

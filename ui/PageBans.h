@@ -48,6 +48,7 @@ class CPageBans : public QObject {
     void ShowRows();
     QStringList LastReasons();
 
+    CPlayerStore& store;
     CBanSession session;
     CAdminClient* client = nullptr;
     QTimer* tick;

@@ -28,7 +28,6 @@ CBanSession::CBanSession(CPlayerStore& store, std::function<std::int64_t()> utcN
     : scope{store, utcNow ? std::move(utcNow) : SystemUtc, {}, {}, {}, false, {}, {}} {}
 
 void CBanSession::SessionStarting(ServerKey server, std::string adminUser) {
-    scope.store.Open(); // on its own thread: open by the time a ban or a list needs it
     scope.server = std::move(server);
     scope.adminUser = std::move(adminUser);
     latest.reset();

@@ -62,7 +62,7 @@ void CBanTracker::OnList(ListPurpose purpose, const std::vector<std::string>* en
     }
     ++current->answered;
     if (!entries) {
-        current->lost = true;
+        current->lost = "the server's list did not answer within 5 s";
     } else if (purpose == ListPurpose::BeforeBan) {
         current->before = *entries;
     } else {
@@ -80,7 +80,7 @@ void CBanTracker::Step(CAdminClient& client, Clock::time_point now) {
         RemovalOrder order = std::move(queue.front());
         queue.pop_front();
         if (Send(order, client, now) && order.kind == RemovalOrder::Kind::Ban) {
-            current = Tracking{std::move(order), {}, {}, false, 0};
+            current = Tracking{std::move(order), {}, {}, {}, 0};
         }
     }
 }
@@ -123,8 +123,8 @@ void CBanTracker::Record(const Tracking& done) {
     request.reason = order.reason;
     request.durationSeconds = order.seconds;
     request.adminUser = scope.adminUser;
-    std::string unknownBecause = "the server's list did not answer within 5 s";
-    if (!done.lost && done.before && done.after) {
+    std::string unknownBecause = done.lost;
+    if (done.lost.empty() && done.before && done.after) {
         const std::vector<std::string> added = NewEntries(*done.before, *done.after);
         unknownBecause = UnknownBecause(added, ListMayBeCut(*done.after));
         if (unknownBecause.empty()) {
@@ -147,7 +147,7 @@ void CBanTracker::Record(const Tracking& done) {
 void CBanTracker::Disconnected() {
     // A ban already sent is recorded with what is known; orders not sent yet are dropped.
     if (current) {
-        current->lost = true;
+        current->lost = "the connection ended before the server's lists answered";
         Record(*current);
         current.reset();
     }

@@ -55,7 +55,7 @@ class CBanTracker {
     struct Tracking {
         RemovalOrder order;
         std::optional<std::vector<std::string>> before, after;
-        bool lost = false; // a list did not answer
+        std::string lost; // why a list did not answer; empty: both did
         int answered = 0;
     };
 
