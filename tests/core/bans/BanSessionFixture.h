@@ -139,7 +139,8 @@ class BanSessionTest : public ::testing::Test {
         order.reason = reason;
         order.seconds = seconds;
         EXPECT_EQ(session->Remove(order), "");
-        EXPECT_TRUE(WaitForNotice("Banned " + player.name)) << Notices();
+        // "NAME (": a name may begin another one.
+        EXPECT_TRUE(WaitForNotice("Banned " + player.name + " (")) << Notices();
         return player.name;
     }
 

@@ -48,9 +48,9 @@ TEST_F(BanSessionTest, WithoutExactlyOneNewAddressTheAddressIsUnknown) {
     order.sayFirst = DEFAULT_SAY_TEMPLATE;
     ASSERT_EQ(session->Remove(order), "");
     Settle();
-    EXPECT_FALSE(Said("Banned " + order.player.name)) << "still waiting for the second list";
+    EXPECT_FALSE(Said("Banned " + order.player.name + " (")) << "still waiting for the second list";
     now += 6s;
-    ASSERT_TRUE(WaitForNotice("Banned " + order.player.name)) << Notices();
+    ASSERT_TRUE(WaitForNotice("Banned " + order.player.name + " (")) << Notices();
     EXPECT_TRUE(Said("did not answer within 5 s")) << Notices();
     EXPECT_NE(server.Output().find("chat: Banned " + order.player.name + ": spam (permanent)"),
               std::string::npos)
@@ -105,11 +105,11 @@ TEST_F(BanSessionTest, CatchUpAfterARestartLiftsInOrderOneASecond) {
 
     utc = START + 86400;
     LogIn();
-    ASSERT_TRUE(WaitForNotice("Ban on " + sooner)) << Notices();
+    ASSERT_TRUE(WaitForNotice("Ban on " + sooner + " (")) << Notices();
     Settle();
-    EXPECT_FALSE(Said("Ban on " + later)) << "the next lift waits a second";
+    EXPECT_FALSE(Said("Ban on " + later + " (")) << "the next lift waits a second";
     now += 1s;
-    ASSERT_TRUE(WaitForNotice("Ban on " + later)) << Notices();
+    ASSERT_TRUE(WaitForNotice("Ban on " + later + " (")) << Notices();
     for (const BanRecord& ban : Recorded()) {
         EXPECT_EQ(ban.state, BanState::LiftedAtExpiry) << ban.name;
     }
@@ -212,7 +212,7 @@ TEST_F(BanSessionTest, AutomationsBansAreRecordedWithTheirLengthAndReason) {
     ban.text = "caf\xC3\xA9 \xE2\x82\xAC"; // the euro sign is no Latin-1
     ban.banMinutes = 0;
     session->RemoveForAutomation(ban);
-    ASSERT_TRUE(WaitForNotice("Banned " + ban.playerName)) << Notices();
+    ASSERT_TRUE(WaitForNotice("Banned " + ban.playerName + " (")) << Notices();
     EXPECT_TRUE(Said("reason was left out")) << Notices();
     std::vector<BanRecord> bans = Recorded(); // made in the same second: in no set order
     ASSERT_EQ(bans.size(), 2u);
