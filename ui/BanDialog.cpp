@@ -61,11 +61,6 @@ CBanDialog::CBanDialog(RemovalOrder::Kind kind, const PlayerKey& player,
         m_customUnit->addItem(Text(unit));
     }
     m_customUnit->setCurrentIndex(1);
-    auto* lengthRow = new QHBoxLayout;
-    lengthRow->addWidget(m_length);
-    lengthRow->addWidget(m_customCount);
-    lengthRow->addWidget(m_customUnit);
-    lengthRow->addStretch(1);
     const auto customShown = [this](int index) {
         m_customCount->setEnabled(index == CUSTOM_INDEX);
         m_customUnit->setEnabled(index == CUSTOM_INDEX);
@@ -80,6 +75,11 @@ CBanDialog::CBanDialog(RemovalOrder::Kind kind, const PlayerKey& player,
     auto* form = new QFormLayout;
     form->addRow(Text(strings::BAN_REASON), m_reason);
     if (ban) {
+        auto* lengthRow = new QHBoxLayout;
+        lengthRow->addWidget(m_length);
+        lengthRow->addWidget(m_customCount);
+        lengthRow->addWidget(m_customUnit);
+        lengthRow->addStretch(1);
         form->addRow(Text(strings::BAN_DURATION), lengthRow);
     } else {
         for (QWidget* unused :

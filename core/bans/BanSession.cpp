@@ -11,6 +11,8 @@ constexpr char LIST_COMMAND[] = "/list";
 // A ban younger than this when the list was asked for may be missing from it without having
 // been lifted: another program of this tool may have recorded it a moment after its ban.
 constexpr std::int64_t GONE_AFTER_SECONDS = 10;
+// Reasons given in this program that are offered again: more than a list shows.
+constexpr std::size_t MAX_REASONS_KEPT = 50;
 
 std::int64_t SystemUtc() {
     return std::chrono::duration_cast<std::chrono::seconds>(
@@ -142,7 +144,15 @@ std::string CBanSession::Remove(RemovalOrder order) {
     if (!connected) {
         return "not connected";
     }
-    return tracker.Queue(std::move(order));
+    const std::string reason = order.reason;
+    std::string problem = tracker.Queue(std::move(order));
+    if (problem.empty() && !reason.empty()) {
+        reasonsGiven.insert(reasonsGiven.begin(), reason);
+        if (reasonsGiven.size() > MAX_REASONS_KEPT) {
+            reasonsGiven.pop_back();
+        }
+    }
+    return problem;
 }
 
 void CBanSession::RemoveForAutomation(const AutomationOutput& ban) {
@@ -174,11 +184,15 @@ void CBanSession::Lift(const std::vector<std::string>& entries) {
 
 std::vector<std::string> CBanSession::LastReasons(std::size_t most) {
     std::vector<std::string> reasons;
-    for (const BanRecord& ban : scope.store.Bans(scope.server).value) {
-        if (reasons.size() < most && !ban.reason.empty() &&
-            std::find(reasons.begin(), reasons.end(), ban.reason) == reasons.end()) {
-            reasons.push_back(ban.reason);
+    const auto add = [&](const std::string& reason) {
+        if (reasons.size() < most && !reason.empty() &&
+            std::find(reasons.begin(), reasons.end(), reason) == reasons.end()) {
+            reasons.push_back(reason);
         }
+    };
+    std::for_each(reasonsGiven.begin(), reasonsGiven.end(), add);
+    for (const BanRecord& ban : scope.store.Bans(scope.server).value) {
+        add(ban.reason);
     }
     return reasons;
 }

@@ -64,7 +64,8 @@ class CBanSession {
     std::uint64_t ListsReceived() const { return listsReceived; }
     // The latest list joined with the bans recorded for this server.
     StoreRead<std::vector<BanRow>> Rows();
-    // The reasons of the bans recorded for the server, newest first, each once.
+    // The reasons given in this program (kicks too), then those of the bans recorded for the
+    // server, newest first, each once.
     std::vector<std::string> LastReasons(std::size_t most);
     // Bans this tool recorded for the server that are still in force, newest first.
     StoreRead<std::vector<BanRecord>> RecordedInForce();
@@ -87,4 +88,5 @@ class CBanSession {
     std::int64_t lookSentUtc = 0;
     std::optional<std::vector<std::string>> latest;
     std::uint64_t listsReceived = 0;
+    std::vector<std::string> reasonsGiven; // newest first
 };
