@@ -70,8 +70,9 @@ class CBanSession {
     // Bans this tool recorded for the server that are still in force, newest first.
     StoreRead<std::vector<BanRecord>> RecordedInForce();
 
-    // Orders wait, a ban waits for its lists, or lifts wait.
-    bool Busy() const { return tracker.Busy() || lifter.Busy() || !scope.lists.Empty(); }
+    // Orders wait, a ban waits for its lists, or lifts wait (a list the admin asked for by
+    // typing /list is his, and holds nothing up).
+    bool Busy() const { return tracker.Busy() || lifter.Busy(); }
     bool IsConnected() const { return connected; }
 
   private:
