@@ -1,6 +1,7 @@
 #include "cli/CliOptions.h"
 
 #include "core/LoginRules.h"
+#include "core/bans/BanDuration.h"
 
 #include <algorithm>
 #include <cmath>
@@ -57,6 +58,18 @@ const std::map<std::string, Setter>& ValueOptions() {
         };
         const Setter kick = [](CliOptions& o, const std::string& v) { return (o.kick = v), true; };
         const Setter ban = [](CliOptions& o, const std::string& v) { return (o.ban = v), true; };
+        const Setter length = [](CliOptions& o, const std::string& v) {
+            const std::optional<BanLength> parsed = ParseBanLength(v);
+            o.banSeconds = parsed ? parsed->seconds : std::nullopt;
+            o.banLengthGiven = true;
+            return parsed.has_value();
+        };
+        const Setter reason = [](CliOptions& o, const std::string& v) {
+            return (o.reason = v), true;
+        };
+        const Setter unban = [](CliOptions& o, const std::string& v) {
+            return (o.unban = v), !v.empty();
+        };
         const Setter servers = [](CliOptions& o, const std::string& v) {
             std::size_t start = 0;
             for (std::size_t comma = v.find(','); start <= v.size(); comma = v.find(',', start)) {
@@ -77,13 +90,14 @@ const std::map<std::string, Setter>& ValueOptions() {
             return (o.search = v), !v.empty();
         };
         return std::map<std::string, Setter>{
-            {"-H", host},     {"--host", host},       {"-p", port},
-            {"--port", port}, {"-u", user},           {"--user", user},
-            {"-c", command},  {"--command", command}, {"-w", wait},
-            {"--wait", wait}, {"-k", kick},           {"--kick", kick},
-            {"-b", ban},      {"--ban", ban},         {"--password-file", file},
-            {"-s", servers},  {"--server", servers},  {"--automation", automation},
-            {"--seen", seen}, {"--search", search},
+            {"-H", host},      {"--host", host},       {"-p", port},
+            {"--port", port},  {"-u", user},           {"--user", user},
+            {"-c", command},   {"--command", command}, {"-w", wait},
+            {"--wait", wait},  {"-k", kick},           {"--kick", kick},
+            {"-b", ban},       {"--ban", ban},         {"--password-file", file},
+            {"-s", servers},   {"--server", servers},  {"--automation", automation},
+            {"--for", length}, {"--reason", reason},   {"--unban", unban},
+            {"--seen", seen},  {"--search", search},
         };
     }();
     return options;
@@ -98,6 +112,7 @@ const std::map<std::string, bool CliOptions::*>& FlagOptions() {
         {"--players", &CliOptions::players},
         {"--servers", &CliOptions::listServers},
         {"--shutdown", &CliOptions::shutdown},
+        {"--bans", &CliOptions::bans},
         {"-y", &CliOptions::yes},
         {"--yes", &CliOptions::yes},
         {"-j", &CliOptions::json},
@@ -168,8 +183,15 @@ ParsedCliOptions ParseCliOptions(const std::vector<std::string>& args) {
     if (o.shutdown && !o.yes) {
         return Error("--shutdown stops the game server for everyone; add --yes to confirm");
     }
-    if (o.kick && o.ban) {
-        return Error("--kick and --ban cannot be combined");
+    if (static_cast<int>(o.kick.has_value()) + o.ban.has_value() + o.unban.has_value() + o.bans >
+        1) {
+        return Error("--kick, --ban, --unban and --bans cannot be combined");
+    }
+    if (o.banLengthGiven && !o.ban) {
+        return Error("--for goes with --ban");
+    }
+    if (o.reason && !o.kick && !o.ban) {
+        return Error("--reason goes with --kick or --ban");
     }
     if (o.ReadsMemoryOnly() &&
         (!o.commands.empty() || o.players || o.kick || o.ban || o.shutdown || o.follow)) {
@@ -221,7 +243,15 @@ interactive prompt; with stdin a pipe, every line read is sent as a console line
       --players            print the player list after login, then quit
   -k, --kick PLAYER        kick PLAYER (an exact name or #id); succeeds when the
                            server reports the kick
-  -b, --ban PLAYER         ban PLAYER, likewise
+  -b, --ban PLAYER         ban PLAYER, likewise; the banned address is learnt
+                           from the server's list and kept with the ban
+      --for LENGTH         with --ban: lift the ban after LENGTH (30m, 2h, 1d,
+                           1w, or "permanent", the default)
+      --reason TEXT        with --kick or --ban: the reason, kept with it
+      --bans               print the server's ban list with the bans recorded
+                           here (name, reason, when, by whom, expiry), then quit
+      --unban ADDR|PLAYER  lift the ban of an address, or the recorded ban of
+                           a player
       --shutdown           ask the server to shut down (both requests of its
                            confirmation); needs --yes
   -y, --yes                confirm --shutdown
@@ -245,22 +275,25 @@ vyr.ini's Password when its SavePass is true (without --server), else a prompt
 without echo when stdin is a terminal. There is no option that takes the
 password itself.
 
-Interactive commands: :players, :kick PLAYER, :ban PLAYER, :shutdown,
-:seen PLAYER, :note PLAYER TEXT, :search TEXT, :help, :quit (also Ctrl+D);
-every other line goes to the server as a console line.
+Interactive commands: :players, :kick PLAYER [REASON], :ban PLAYER [LENGTH]
+[REASON], :bans, :unban ADDR|PLAYER, :seen PLAYER, :note PLAYER TEXT,
+:search TEXT, :shutdown, :help, :quit (also Ctrl+D); every other line goes to
+the server as a console line.
 
 The prompt and --follow record the session in the player memory; other jobs
-record only their kicks and bans.
+record only their kicks and bans. Timed bans lift themselves at expiry while
+vyr-cli follows a server or prompts, and bans that expired meanwhile are lifted
+at the next login, one a second.
 
 Files: $XDG_CONFIG_HOME/vyr.ini (read only), $XDG_CONFIG_HOME/vyr/servers.toml
 (read only), $XDG_STATE_HOME/vyr/cli_history, $XDG_DATA_HOME/vyr/players.sqlite
-(the player memory; chat kept as long as the window's preferences say, 90 days
-unless changed).
+(the player memory and the bans recorded here; chat kept as long as the
+window's preferences say, 90 days unless changed).
 
 Exit status: 0 success; 1 refused by the server; 2 usage or configuration
 error, or a console line that could not be sent; 3 could not reach the server;
-4 the connection was lost; 5 a kick or ban target was not found, or nothing in
-the player memory; 6 the player memory could not be read. SIGINT,
+4 the connection was lost; 5 a kick, ban or unban target was not found, or
+nothing in the player memory; 6 the player memory could not be read. SIGINT,
 SIGTERM and SIGHUP log out; a job they cut short exits with 128 + the signal.
 
 See vyr-cli(1) for more.

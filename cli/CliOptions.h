@@ -1,6 +1,7 @@
 #pragma once
 // The command line of vyr-cli. Parsing only: nothing here reads files or the environment.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -20,6 +21,12 @@ struct CliOptions {
     bool players = false;
     std::optional<std::string> kick;
     std::optional<std::string> ban;
+    // With --ban: its length (none: permanent); with --kick or --ban: the reason.
+    std::optional<std::int64_t> banSeconds;
+    bool banLengthGiven = false;
+    std::optional<std::string> reason;
+    bool bans = false;                // --bans: print the server's list with the records
+    std::optional<std::string> unban; // an address, or a player with a recorded ban
     bool shutdown = false;
     std::optional<std::string> seen;   // a player's record in the player memory
     std::optional<std::string> search; // names and chat lines in the player memory
@@ -33,7 +40,8 @@ struct CliOptions {
     bool HasJob() const { return HasOneShotJob() || follow; }
     // True when the job ends by itself: what several servers can be given in turn.
     bool HasOneShotJob() const {
-        return !commands.empty() || players || kick || ban || shutdown || ReadsMemoryOnly();
+        return !commands.empty() || players || kick || ban || shutdown || bans || unban ||
+               ReadsMemoryOnly();
     }
     // --seen and --search read the player memory without connecting.
     bool ReadsMemoryOnly() const { return seen || search; }

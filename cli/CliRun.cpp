@@ -17,6 +17,7 @@
 #include "core/SavedLogin.h"
 #include "core/WireText.h"
 #include "core/automation/Automation.h"
+#include "core/players/PlayerStore.h"
 #include "core/players/RetentionSetting.h"
 #include "core/profiles/ServerProfiles.h"
 #include "platform/SecretMemory.h"

@@ -78,6 +78,7 @@ CliSession::CliSession(const CliOptions& options, Mode mode, std::vector<std::st
                        CAutomation* automation, CPlayerStore* memory)
     : options(options), mode(mode), commands(std::move(commands)), printer(printer),
       automation(automation ? std::make_unique<CAutomationSession>(*automation) : nullptr),
+      bans(memory ? std::make_unique<CCliBans>(*memory, client, printer) : nullptr),
       terminal(std::move(terminal)) {
     if (memory) {
         recorder = std::make_unique<CPlayerRecorder>(*memory, client);
@@ -86,6 +87,11 @@ CliSession::CliSession(const CliOptions& options, Mode mode, std::vector<std::st
     }
     SetMessageBoxHook([this](const std::string& text) { this->printer.Box(text); });
     client.onEvent = [this](const ClientEvent& event) { OnEvent(event); };
+    if (this->automation && bans) {
+        this->automation->banWith = [this](const AutomationOutput& ban) {
+            bans->RemoveForAutomation(ban);
+        };
+    }
 }
 
 CliSession::~CliSession() {
@@ -148,6 +154,9 @@ int CliSession::Run(Login& runLogin) {
             finished = true;
             exitStatus = EXIT_UNREACHABLE;
         }
+        if (!finished && bans) {
+            bans->Step(); // before the job's check: its last answers are printed first
+        }
         if (!finished) {
             CheckJob();
         }
@@ -176,6 +185,9 @@ bool CliSession::StartAttempt() {
     }
     const Clock::time_point now = Clock::now();
     rule.Start();
+    if (bans) {
+        bans->SessionStarting(login->host, login->port, login->user);
+    }
     timers.Set(TIMER_CONNECT_TIMEOUT, CONNECT_TIMEOUT_MS, now);
     timers.Set(TIMER_POLL, POLL_MS, now);
     timers.Set(TIMER_WATCHDOG, WATCHDOG_MS, now);
@@ -220,6 +232,10 @@ void CliSession::ConnectedTransition() {
     if (automation) {
         automation->Connected();
     }
+    if (bans) {
+        bans->Connected(options.follow || mode == Mode::Interactive,
+                        !jobStarted && (options.bans || options.unban));
+    }
     if (std::exchange(jobStarted, true)) {
         return; // a reconnection: the job was started by the first session
     }
@@ -230,6 +246,9 @@ void CliSession::DisconnectedTransition() {
     timers.Kill(TIMER_CONNECT_TIMEOUT);
     if (automation) {
         automation->Disconnected();
+    }
+    if (bans) {
+        bans->Disconnected();
     }
     if (WaitToReconnect()) {
         return;
@@ -297,6 +316,9 @@ void CliSession::OnEvent(const ClientEvent& event) {
     if (recorder && recordSessions) {
         recorder->OnEvent(event);
     }
+    if (bans && bans->Observe(event)) {
+        return; // an answer to the ban memory's own request: its lines say what it meant
+    }
     heldEvents.push_back(event);
     if (const auto* left = std::get_if<event::PlayerLeft>(&event.what)) {
         if (left->how == event::Departure::Kicked && removalTarget == left->player.id) {
@@ -329,14 +351,28 @@ void CliSession::StartJob() {
     }
     const std::optional<std::string>& target = options.kick ? options.kick : options.ban;
     if (target) {
-        if (!RemovePlayer(*target, options.ban.has_value())) {
+        if (!RemovePlayer(*target, options.ban.has_value(), options.reason.value_or(""),
+                          options.banSeconds)) {
             Finish(EXIT_NOT_FOUND);
             return;
         }
         removalDeadline = now + ANSWER_TIMEOUT;
+        if (bans) {
+            bans->Step(); // out before the commands, in the order the options give them
+        }
+    }
+    if (bans && options.bans) {
+        bans->List();
+    }
+    if (bans && options.unban && !bans->Unban(*options.unban)) {
+        Finish(EXIT_NOT_FOUND);
+        return;
     }
     for (const std::string& line : commands) {
         client.SendCommand(line.c_str());
+        if (bans) {
+            bans->AdminSent(line);
+        }
     }
     if (!commands.empty()) {
         quitAt = now + std::chrono::duration_cast<Clock::duration>(
@@ -367,8 +403,12 @@ void CliSession::CheckJob() {
         Finish(EXIT_NOT_FOUND);
         return;
     }
+    if (bans && (options.bans || options.unban) && !bans->Busy() && bans->Failed()) {
+        Finish(EXIT_REFUSED);
+        return;
+    }
     const bool jobDone = connected && mode != Mode::Interactive && !options.follow &&
-                         !readingStdin && !removalTarget &&
+                         !readingStdin && !removalTarget && !(bans && bans->Busy()) &&
                          shutting != CShutdownSequence::State::Waiting &&
                          (!quitAt || now >= *quitAt);
     if (jobDone) {
@@ -383,8 +423,9 @@ int CliSession::PollTimeout() const {
     }
     const std::optional<Clock::time_point> automationDeadline =
         automation ? automation->Deadline() : std::nullopt;
-    for (const auto& deadline :
-         {quitAt, removalDeadline, shutdown.Deadline(), reconnectAt, automationDeadline}) {
+    const std::optional<Clock::time_point> bansDeadline = bans ? bans->Deadline() : std::nullopt;
+    for (const auto& deadline : {quitAt, removalDeadline, shutdown.Deadline(), reconnectAt,
+                                 automationDeadline, bansDeadline}) {
         if (deadline) {
             const auto left =
                 std::chrono::ceil<std::chrono::milliseconds>(*deadline - Clock::now());
@@ -473,6 +514,9 @@ void CliSession::SendConsoleLine(std::string_view utf8, const std::string& where
         return;
     }
     client.SendCommand(line->latin1.c_str());
+    if (bans) {
+        bans->AdminSent(line->latin1);
+    }
 }
 
 void CliSession::OnPromptLine(std::optional<std::string> line) {
@@ -504,8 +548,19 @@ void CliSession::RunLocalCommand(const std::string& line) {
     } else if (command == ":kick" || command == ":ban") {
         if (argument.empty()) {
             printer.Error("usage: " + command + clitexts::PLAYER_USAGE);
+        } else if (bans) {
+            bans->RunCommand(command == ":ban" ? RemovalOrder::Kind::Ban : RemovalOrder::Kind::Kick,
+                             argument);
         } else {
-            RemovePlayer(argument, command == ":ban");
+            RemovePlayer(argument, command == ":ban", {}, std::nullopt);
+        }
+    } else if (command == ":bans" && bans) {
+        bans->List();
+    } else if (command == ":unban" && bans) {
+        if (argument.empty()) {
+            printer.Error("usage: :unban ADDR|PLAYER");
+        } else {
+            bans->Unban(argument);
         }
     } else if (command == ":seen" || command == ":note" || command == ":search") {
         RunMemoryCommand(command, argument);
@@ -521,7 +576,14 @@ void CliSession::RunLocalCommand(const std::string& line) {
 }
 
 // Sends the kick or ban of `target`; false (with the reason printed) when no one player matches.
-bool CliSession::RemovePlayer(const std::string& target, bool ban) {
+// Bans, and kicks with a reason, go through the ban memory, which keeps them.
+bool CliSession::RemovePlayer(const std::string& target, bool ban, const std::string& reason,
+                              std::optional<std::int64_t> seconds) {
+    if (bans && (ban || !reason.empty())) {
+        removalTarget = bans->Remove(
+            target, ban ? RemovalOrder::Kind::Ban : RemovalOrder::Kind::Kick, reason, seconds);
+        return removalTarget.has_value();
+    }
     const PlayerTarget found = FindPlayer(*client.roster, target);
     if (!found.position) {
         printer.Error(found.problem);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/CliBans.h"
 #include "cli/CliOptions.h"
 #include "cli/DeadlineTimers.h"
 #include "cli/EventPrinter.h"
@@ -37,7 +38,7 @@ class CliSession {
 
     // `commands` are the console lines of the options, already in wire form; `terminal` is the
     // prompt's, in interactive mode; `automation` runs its rules over the session when given;
-    // `memory` records the session and answers :seen.
+    // `memory` records the session, keeps its bans and answers :seen.
     CliSession(const CliOptions& options, Mode mode, std::vector<std::string> commands,
                EventPrinter& printer, std::unique_ptr<PromptTerminal> terminal = nullptr,
                CAutomation* automation = nullptr, CPlayerStore* memory = nullptr);
@@ -70,7 +71,8 @@ class CliSession {
     void SendConsoleLine(std::string_view utf8, const std::string& where);
     void OnPromptLine(std::optional<std::string> line);
     void RunLocalCommand(const std::string& line);
-    bool RemovePlayer(const std::string& target, bool ban);
+    bool RemovePlayer(const std::string& target, bool ban, const std::string& reason,
+                      std::optional<std::int64_t> seconds);
     // The player memory: the recorder's tick and the store's problems, once a round.
     void MemoryRound();
     void RunMemoryCommand(const std::string& command, const std::string& argument);
@@ -87,6 +89,7 @@ class CliSession {
     CReconnectPolicy reconnect{ProcessRandom};
     DeadlineTimers timers;
     std::unique_ptr<CAutomationSession> automation;
+    std::unique_ptr<CCliBans> bans; // the ban memory; null without a store
     const Login* login = nullptr;
     std::optional<Clock::time_point> reconnectAt;
     bool jobStarted = false;

@@ -8,16 +8,21 @@ constexpr char PASSWORD_PROMPT[] = "Password: ";
 
 constexpr char LOCAL_HELP[] =
     "Local commands:\n"
-    "  :players        list the players\n"
-    "  :kick PLAYER    kick PLAYER (an exact name or #id)\n"
-    "  :ban PLAYER     ban PLAYER\n"
-    "  :shutdown       ask the server to shut down (the server asks for a second request)\n"
-    "  :seen PLAYER    what the player memory holds on PLAYER (a name, or #id of a player here)\n"
-    "  :note PLAYER TEXT  set the note on PLAYER (\"Big Bob\" for a name with blanks;\n"
-    "                  TEXT \"\" removes it)\n"
-    "  :search TEXT    names and chat lines of this server holding TEXT\n"
-    "  :help           show this text\n"
-    "  :quit           log out and quit (also Ctrl+D)\n"
+    "  :players                        list the players\n"
+    "  :kick PLAYER [REASON]           kick PLAYER (an exact name, \"a name\" or #id)\n"
+    "  :ban PLAYER [LENGTH] [REASON]   ban PLAYER for LENGTH (30m, 2h, 1d, 1w; default\n"
+    "                                  permanent), keeping the reason with the ban\n"
+    "  :bans                           the server's ban list with the bans recorded here\n"
+    "  :unban ADDR|PLAYER              lift a ban\n"
+    "  :shutdown                       ask the server to shut down (it asks for a second\n"
+    "                                  request)\n"
+    "  :seen PLAYER                    what the player memory holds on PLAYER (a name, or\n"
+    "                                  #id of a player here)\n"
+    "  :note PLAYER TEXT               set the note on PLAYER (\"Big Bob\" for a name with\n"
+    "                                  blanks; TEXT \"\" removes it)\n"
+    "  :search TEXT                    names and chat lines of this server holding TEXT\n"
+    "  :help                           show this text\n"
+    "  :quit                           log out and quit (also Ctrl+D)\n"
     "Every other line goes to the server as a console line.\n";
 
 constexpr char REFUSED[] = "refused by the server: ";

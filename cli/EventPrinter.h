@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "cli/JsonObject.h"
 #include "core/automation/AutomationOutput.h"
@@ -14,6 +15,8 @@
 #include "engine/LogEntry.h"
 
 class CPlayerList;
+struct BanNotice;
+struct BanRow;
 
 class EventPrinter {
   public:
@@ -47,6 +50,10 @@ class EventPrinter {
     // for the terminal only.
     void PrintOwn(std::string_view type, std::string_view text,
                   const std::function<void(JsonObject&)>& fields = {});
+    // What the ban memory did or could not do (cli/BanPrinting.cpp).
+    void PrintBanNotice(const BanNotice& notice);
+    // The server's ban list joined with the bans recorded here.
+    void PrintBanRows(const std::vector<BanRow>& rows);
 
     bool Json() const { return style.json; }
     bool Pending() const { return !out.empty() || !err.empty(); }

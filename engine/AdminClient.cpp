@@ -304,8 +304,11 @@ void CAdminClient::HandleMessage(std::int8_t type, const std::uint8_t* payload, 
             if (answer.removed) {
                 QueueEvent({answer, {std::string(texts::REMOVE_IP_DONE), COLOUR_BLUE}});
             } else {
+                const bool box = !quietRemoveIpFailure; // read first: onEvent may clear it
                 Emit({answer, {}});
-                ShowBox(std::string(texts::REMOVE_IP_FAILED));
+                if (box) {
+                    ShowBox(std::string(texts::REMOVE_IP_FAILED));
+                }
             }
         }
         break;

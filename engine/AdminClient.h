@@ -42,6 +42,9 @@ class CAdminClient {
     std::string reason;
     std::vector<LogEntry> logEntries; // in the order queued
     std::string listText;             // the list text of the last MSG_LIST_TEXT
+    // While set, "IP could not be removed." reaches onEvent without the box: a front end lifting
+    // bans by itself says so in its log instead.
+    bool quietRemoveIpFailure = false;
 
     // Told of every server event as it is handled, before any box it opens; may stay empty.
     std::function<void(const ClientEvent&)> onEvent;

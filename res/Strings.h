@@ -4,7 +4,6 @@
 namespace strings {
 
 constexpr char ABOUT_MENU[] = "&About Admin...";
-constexpr char SERVER_LIST_CAPTION[] = "Server list";
 
 constexpr char PLAYER_ADMIN[] = "Player Admin";
 constexpr char PLAYER_ADMIN_COUNT[] = "Player Admin (%1)";
@@ -15,11 +14,6 @@ constexpr char MENU_KICK[] = "&Kick";
 constexpr char MENU_BAN[] = "&Ban";
 constexpr char MENU_COPY_NAME[] = "Copy &name";
 constexpr char MENU_COPY_ID[] = "Copy &id";
-constexpr char BAN_QUESTION[] = "Ban %1 (%2)?";
-
-constexpr char SERVER_LIST_EMPTY[] = "The list is empty.";
-constexpr char SERVER_LIST_ONE[] = "1 entry";
-constexpr char SERVER_LIST_COUNT[] = "%1 entries";
 constexpr char MENU_COPY[] = "&Copy";
 
 constexpr char HISTORY_FILE[] = "history";
@@ -134,5 +128,47 @@ constexpr char SAME_LOGIN_REFUSED[] =
 constexpr char TAB_NOT_REOPENED[] =
     "The tab of \u201c%1\u201d was not opened again: there is no such server any more.";
 constexpr char PROFILES_UNREADABLE[] = "The saved servers could not be read: %1";
+
+// Bans with memory: the ban and kick dialog, the Bans window (UTF-8).
+constexpr char MENU_KICK_WITH_REASON[] = "Kick with &reason\u2026";
+constexpr char MENU_BANS[] = "Ba&ns\u2026";
+constexpr char BAN_CAPTION[] = "Ban player";
+constexpr char KICK_CAPTION[] = "Kick player";
+constexpr char BAN_PLAYER[] = "Ban %1 (#%2)?";
+constexpr char KICK_PLAYER[] = "Kick %1 (#%2)?";
+constexpr char BAN_REASON[] = "Reason:";
+constexpr char BAN_DURATION[] = "Duration:";
+constexpr char BAN_ONE_HOUR[] = "1 hour";
+constexpr char BAN_ONE_DAY[] = "1 day";
+constexpr char BAN_ONE_WEEK[] = "1 week";
+constexpr char BAN_PERMANENT[] = "Permanent";
+constexpr char BAN_CUSTOM[] = "Custom:";
+constexpr char BAN_MINUTES[] = "minutes";
+constexpr char BAN_HOURS[] = "hours";
+constexpr char BAN_DAYS[] = "days";
+constexpr char BAN_WEEKS[] = "weeks";
+constexpr char BAN_SAY_FIRST[] = "Say the reason in chat first:";
+constexpr char BAN_YES[] = "&Ban";
+constexpr char KICK_YES[] = "&Kick";
+constexpr char BAN_NO[] = "&No";
+constexpr char BAN_NOT_SENT[] = "Not sent: %1";
+constexpr char BANS_CAPTION[] = "Bans";
+constexpr char BANS_FILTER[] = "Filter";
+constexpr char BANS_REFRESH[] = "Refresh";
+constexpr char BANS_LIFT[] = "Lift ban";
+constexpr char BANS_EXPORT[] = "Export\u2026";
+constexpr char BANS_COLUMN_ADDRESS[] = "Address";
+constexpr char BANS_COLUMN_NAME[] = "Name";
+constexpr char BANS_COLUMN_REASON[] = "Reason";
+constexpr char BANS_COLUMN_BANNED_AT[] = "Banned at";
+constexpr char BANS_COLUMN_BY[] = "By";
+constexpr char BANS_COLUMN_EXPIRES[] = "Expires";
+constexpr char BANS_NO_LIST[] = "The server's list has not come yet: Refresh asks for it.";
+constexpr char BANS_COUNT[] = "%1 addresses on the server's list, %2 recorded here.";
+constexpr char BANS_NOT_READ[] = "The bans recorded here cannot be read: %1";
+constexpr char BANS_LIFT_QUESTION[] = "Lift the ban on %1?";
+constexpr char BANS_EXPORT_FILTER[] = "CSV (*.csv)";
+constexpr char BANS_EXPORT_FAILED[] = "The bans could not be written to %1: %2";
+constexpr char BANS_EXPORTED[] = "%1 rows written to %2.";
 
 } // namespace strings

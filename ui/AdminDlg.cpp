@@ -16,7 +16,6 @@
 #include "core/LoginRules.h"
 #include "core/PlayerLookup.h"
 #include "core/SavedLogin.h"
-#include "engine/PrintableText.h"
 #include "engine/Timers.h"
 #include "platform/MessageBox.h"
 #include "res/Resource.h"
@@ -27,14 +26,14 @@
 #include "ui/DialogUnits.h"
 #include "ui/LogFindBar.h"
 #include "ui/PageAutomation.h"
+#include "ui/PageBans.h"
+#include "ui/PagePlayerMemory.h"
 #include "ui/PasswordFetch.h"
 #include "ui/PlayerColumn.h"
-#include "ui/PagePlayerMemory.h"
 #include "ui/PlayerMemoryTexts.h"
 #include "ui/PlayerTable.h"
 #include "ui/PreferencesDlg.h"
 #include "ui/SavedServers.h"
-#include "ui/ServerListWindow.h"
 #include "ui/ServerPicker.h"
 #include "ui/SessionDriver.h"
 #include "ui/StatusLog.h"
@@ -72,8 +71,10 @@ void CAdminDlg::SetUp() {
     m_statusLog = new CStatusLog(m_log, ui->statusGroup);
     m_session = new CSessionDriver([this](unsigned id) { OnTimer(id); },
                                    [this] { OnReconnectDue(); }, this);
-    m_serverList = new CServerListWindow(this);
     m_automation = new CPageAutomation(this);
+    m_automation->Session().banWith = [this](const AutomationOutput& ban) {
+        m_bans->RemoveForAutomation(ban);
+    };
     connect(m_automation, &CPageAutomation::logLine, this,
             [this](const QString& line) { AppendLog(line, COLOUR_AUTOMATION, true); });
     connect(m_automation, &CPageAutomation::attentionWanted, this, &CAdminDlg::AskForAttention);
@@ -98,6 +99,10 @@ void CAdminDlg::SetUp() {
             &CPagePlayerMemory::OnAutomation);
     connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_P), this), &QShortcut::activated,
             m_playerMemory, &CPagePlayerMemory::ShowPlayersWindow);
+    m_bans = new CPageBans(m_playerMemory->Store(), this);
+    connect(m_bans, &CPageBans::logLine, this, [this](const QString& line, bool problem) {
+        AppendLog(line, problem ? COLOUR_DARK_RED : COLOUR_BLUE, true);
+    });
 
     setWindowIcon(AppIcon());
     m_portEdit->setValidator(
@@ -151,6 +156,9 @@ void CAdminDlg::SetUp() {
     connect(m_shutdownButton, &QPushButton::clicked, this, &CAdminDlg::OnShutdown);
     connect(m_playerList, &CPlayerTable::kickRequested, this, &CAdminDlg::OnKick);
     connect(m_playerList, &CPlayerTable::banRequested, this, &CAdminDlg::OnBan);
+    connect(m_playerList, &CPlayerTable::kickWithReasonRequested, this,
+            &CAdminDlg::OnKickWithReason);
+    connect(m_playerList, &CPlayerTable::bansRequested, m_bans, &CPageBans::ShowWindow);
     // Enter in a login field connects; while connected it does nothing there.
     for (QLineEdit* edit : {m_userEdit, m_passwordEdit, m_hostEdit, m_portEdit}) {
         connect(edit, &QLineEdit::returnPressed, this, [this] {
@@ -407,6 +415,9 @@ bool CAdminDlg::StartSession(bool reconnectAttempt) {
                                   chosen ? chosen->automationFile : std::string());
     m_playerMemory->SessionStarting(m_pClient.get(),
                                     {{login.host, login.port}, m_userEdit->text().toStdString()});
+    m_automation->SessionStarting(login.host, login.port, {});
+    m_bans->SetClient(m_pClient.get());
+    m_bans->SessionStarting(login.host, login.port, login.user);
     m_session->Started(reconnectAttempt);
     m_attemptIsReconnect = reconnectAttempt;
     m_lost = false;
@@ -429,6 +440,7 @@ void CAdminDlg::OnClientEvent(const ClientEvent& event) {
     m_session->Rule().Observe(event);
     m_automation->Observe(event);
     m_playerMemory->Observe(event);
+    m_bans->Observe(event);
     if (std::holds_alternative<event::Refused>(event.what)) {
         ArmWaits(CSessionDriver::Step::Other); // the link is no longer read: quiet it before the
                                                // box opens
@@ -480,6 +492,7 @@ void CAdminDlg::ConnectedTransition() {
     m_session->LoggedIn();
     m_automation->Connected();
     StoreTypedPassword();
+    m_bans->Connected();
 }
 
 void CAdminDlg::DisconnectedTransition() {
@@ -505,6 +518,7 @@ void CAdminDlg::DisconnectedTransition() {
     m_session->Timers().KillTimer(TIMER_CONNECT_TIMEOUT);
     m_automation->Disconnected();
     m_lost = m_session->Rule().Ending() != SessionEnding::ClosedByAdmin;
+    m_bans->Disconnected();
     AskForAttention();
     SessionEnded();
 }
@@ -556,18 +570,15 @@ QStringList CAdminDlg::LoginFields() const {
     return {m_hostEdit->text(), m_portEdit->text(), m_userEdit->text(), m_passwordEdit->text()};
 }
 
-// Empties the client's mailboxes into the log (as much as the tick's time budget allows), the
-// player list and the server list window.
+// Empties the client's mailboxes into the log (as much as the tick's time budget allows) and
+// the player list. Lists of the server go to the Bans window, through the events.
 void CAdminDlg::Refresh() {
     m_statusLog->Queue(m_pClient->TakeLog());
     m_statusLog->ShowWaiting();
     if (m_pClient->listDirty) {
         RedrawPlayerList();
     }
-    if (m_pClient->listTextLength > 0) {
-        m_pClient->listTextLength = 0;
-        m_serverList->ShowEntries(wire::SplitListText(m_pClient->listText));
-    }
+    m_pClient->listTextLength = 0;
 }
 
 void CAdminDlg::ArmWaits(CSessionDriver::Step after) {
@@ -601,22 +612,18 @@ void CAdminDlg::OnKick() {
     }
 }
 
+// A ban asks for its reason and length first; the ban memory sends it and keeps it.
 void CAdminDlg::OnBan() {
     const std::optional<PlayerKey> player = m_playerList->SelectedPlayer();
-    if (!m_bConnected || !player) {
-        return;
+    if (m_bConnected && player) {
+        m_bans->AskToRemove(RemovalOrder::Kind::Ban, *player);
     }
-    const QString question =
-        QString::fromLatin1(strings::BAN_QUESTION)
-            .arg(FromWire(Printable(player->name)), QString::number(player->id));
-    // Ticks run while the box is open: the connection may end and the roster change, so the
-    // player is looked up after the answer.
-    if (!AfxQuestionBox(question.toStdString()) || !m_bConnected) {
-        return;
-    }
-    if (const std::optional<int> position = RosterPosition(*m_pClient->roster, *player)) {
-        m_playerMemory->BeforeBan(*position);
-        m_pClient->Ban(*position);
+}
+
+void CAdminDlg::OnKickWithReason() {
+    const std::optional<PlayerKey> player = m_playerList->SelectedPlayer();
+    if (m_bConnected && player) {
+        m_bans->AskToRemove(RemovalOrder::Kind::Kick, *player);
     }
 }
 
@@ -652,6 +659,7 @@ bool CAdminDlg::SendConsoleLine(const std::string& latin1) {
         return false;
     }
     m_pClient->SendCommand(latin1.c_str());
+    m_bans->AdminSent(latin1);
     return true;
 }
 
@@ -707,6 +715,7 @@ void CAdminDlg::ShowLogMenu(const QPoint& at) {
                        &CPageAutomation::ShowWindow);
         menu.addAction(QString::fromUtf8(playertexts::MENU_PLAYERS), m_playerMemory,
                        &CPagePlayerMemory::ShowPlayersWindow);
+        menu.addAction(QString::fromUtf8(strings::MENU_BANS), m_bans, &CPageBans::ShowWindow);
         menu.addAction(QString::fromLatin1(strings::ABOUT_MENU), this,
                        [this] { OnSysCommand(IDM_ABOUTBOX); });
     });
@@ -725,6 +734,7 @@ void CAdminDlg::contextMenuEvent(QContextMenuEvent* event) {
                    &CPageAutomation::ShowWindow);
     menu.addAction(QString::fromUtf8(playertexts::MENU_PLAYERS), m_playerMemory,
                    &CPagePlayerMemory::ShowPlayersWindow);
+    menu.addAction(QString::fromUtf8(strings::MENU_BANS), m_bans, &CPageBans::ShowWindow);
     if (menu.exec(event->globalPos()) == about) {
         OnSysCommand(IDM_ABOUTBOX);
     }
@@ -810,6 +820,7 @@ void CAdminDlg::OnDestroy() {
     m_session->Stop();
     m_automation->SetClient(nullptr);
     m_playerMemory->Closing();
+    m_bans->SetClient(nullptr);
 }
 
 // The login fields in vyr.ini: read once when the window opens, written once when it closes.

@@ -30,8 +30,8 @@ class CCommandHistory;
 class CPasswordFetch;
 class CPlayerColumn;
 class CPlayerTable;
+class CPageBans;
 class CServerPicker;
-class CServerListWindow;
 class CStatusLog;
 class CPageAutomation;
 struct FetchedPassword;
@@ -57,6 +57,7 @@ class CAdminDlg : public QDialog {
     void OnConnect();
     void OnKick();
     void OnBan();
+    void OnKickWithReason();
     void OnSend();
     void OnShutdown();
     void OnSysCommand(unsigned commandId);
@@ -115,8 +116,8 @@ class CAdminDlg : public QDialog {
     CPageAutomation* m_automation;
     // The player memory of this page: recording, the Seen column, the Players window.
     CPagePlayerMemory* m_playerMemory;
-    // The entries of the latest server list text, in a small window of their own.
-    CServerListWindow* m_serverList;
+    // Bans with memory: the ban dialog, the Bans window, lifts at expiry.
+    CPageBans* m_bans;
     // Up, Down and Tab in the command line; the commands sent, kept across runs.
     CCommandHistory* m_history;
     QCheckBox* m_reconnectCheck;

@@ -33,6 +33,7 @@ class CPageAutomation : public QObject {
 
     void ShowWindow();
     CAutomation& Rules() { return automation; }
+    CAutomationSession& Session() { return session; }
 
   signals:
     void logLine(const QString& text);

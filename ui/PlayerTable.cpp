@@ -219,6 +219,10 @@ void CPlayerTable::ShowMenu(const QPoint& position) {
     const QAction* ban = menu.addAction(QString::fromLatin1(strings::MENU_BAN));
     const QAction* copyName = menu.addAction(QString::fromLatin1(strings::MENU_COPY_NAME));
     const QAction* copyId = menu.addAction(QString::fromLatin1(strings::MENU_COPY_ID));
+    menu.addSeparator();
+    const QAction* kickWithReason =
+        menu.addAction(QString::fromUtf8(strings::MENU_KICK_WITH_REASON));
+    const QAction* bans = menu.addAction(QString::fromUtf8(strings::MENU_BANS));
     const QAction* note = nullptr;
     const QAction* history = nullptr;
     if (seenSource) {
@@ -229,8 +233,12 @@ void CPlayerTable::ShowMenu(const QPoint& position) {
     const QAction* chosen = menu.exec(viewport()->mapToGlobal(position));
     if (chosen == kick) {
         emit kickRequested();
+    } else if (chosen == kickWithReason) {
+        emit kickWithReasonRequested();
     } else if (chosen == ban) {
         emit banRequested();
+    } else if (chosen == bans) {
+        emit bansRequested();
     } else if (chosen == copyName) {
         QApplication::clipboard()->setText(name);
     } else if (chosen == copyId) {

@@ -46,6 +46,8 @@ class CPlayerTable : public QTreeWidget {
     // Kick or Ban chosen on a row's menu; that row is the selected one.
     void kickRequested();
     void banRequested();
+    void kickWithReasonRequested();
+    void bansRequested(); // the Bans window
     // Note or History chosen on a row's menu, for the player of that name (server bytes).
     void noteRequested(const QByteArray& name);
     void historyRequested(const QByteArray& name);

@@ -84,6 +84,8 @@ void CAutomationSession::Carry(AutomationOutput& output, CAdminClient& client,
         }
         if (output.type == AutomationOutputType::Kick) {
             client.Kick(*position);
+        } else if (banWith) {
+            banWith(output);
         } else {
             client.Ban(*position);
         }

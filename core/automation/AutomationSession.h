@@ -5,6 +5,7 @@
 // for the front end to show, and to keep where it asks for notes or attention.
 
 #include <chrono>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -29,6 +30,10 @@ class CAutomationSession {
     std::optional<Clock::time_point> Deadline() const { return shutdown.Deadline(); }
 
     CAutomation& Rules() { return automation; }
+
+    // Where automation's bans go (with the player still on the server), so that they are
+    // recorded with their length and reason like the admin's own; unset: a bare ban.
+    std::function<void(const AutomationOutput& ban)> banWith;
 
   private:
     void Carry(AutomationOutput& output, CAdminClient& client, Clock::time_point now,

@@ -112,21 +112,13 @@ void CPlayerRecorder::OnAutomation(const AutomationOutput& output) {
         return;
     }
     switch (output.type) {
-    case AutomationOutputType::Kick:
-    case AutomationOutputType::Ban: {
+    case AutomationOutputType::Kick: {
         std::string detail = "automation rule " + output.rule;
-        if (output.type == AutomationOutputType::Ban) {
-            detail += output.banMinutes > 0
-                          ? ", for " + std::to_string(output.banMinutes) + " minutes"
-                          : ", for good";
-        }
         if (!output.text.empty()) {
             detail += ": " + output.text;
         }
-        store.RecordAction(server, Identity(output.playerName),
-                           output.type == AutomationOutputType::Kick ? ActionKind::Kick
-                                                                     : ActionKind::Ban,
-                           adminUser, std::move(detail));
+        store.RecordAction(server, Identity(output.playerName), ActionKind::Kick, adminUser,
+                           std::move(detail));
         break;
     }
     case AutomationOutputType::Note:

@@ -23,7 +23,8 @@ class CPlayerRecorder {
     void OnTick();
     void OnKick(int position);
     void OnBan(int position);
-    // Kicks and bans automation carried out become actions, its notes lines of the note.
+    // Kicks automation carried out become actions, its notes lines of the note. Its bans are
+    // the ban memory's, which records each with its length and reason.
     void OnAutomation(const AutomationOutput& output);
 
     const ServerKey& Server() const { return server; }

@@ -150,8 +150,8 @@ void CPlayerStore::SetNote(const ServerKey& server, std::string name, std::strin
 
 void CPlayerStore::AddToNote(const ServerKey& server, std::string name, std::string line,
                              std::string adminUser) {
-    Push(record::Box(record::NoteSet{server, std::move(name), std::move(line),
-                                     std::move(adminUser), true}),
+    Push(record::Box(
+             record::NoteSet{server, std::move(name), std::move(line), std::move(adminUser), true}),
          true);
 }
 

@@ -39,6 +39,7 @@ const std::map<std::string, std::map<std::string, bool>> FIELDS = {
     {"refused", {{"code", true}, {"reason", false}}},
     {"error", {}},
     {"player", {{"id", true}, {"name", false}, {"value", true}}},
+    {"ban", {{"problem", true}}},
 };
 
 // Parses and checks every line; the objects, in order.

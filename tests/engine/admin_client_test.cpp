@@ -225,13 +225,26 @@ TEST_F(AdminClientTest, JoinsBeyondTheRosterCapAreLoggedButNotListed) {
     EXPECT_EQ(client.TakeLog().size(), static_cast<std::size_t>(CAdminClient::MAX_ROSTER + 10));
 }
 
-// A confirmed removal is logged; only a refused one opens the box.
+// A confirmed removal is logged; only a refused one opens the box, unless a front end lifting
+// bans by itself asked to say it in its own log (it may clear the wish in onEvent).
 TEST_F(AdminClientTest, RemoveIpLogsSuccessAndBoxesFailure) {
     LogIn();
     Handle(wire::EncodeRemoveIpResult(2));
     Handle(wire::EncodeRemoveIpResult(0));
     EXPECT_EQ(client.TakeLog(), (Entries{{"IP removed.", COLOUR_BLUE}}));
     EXPECT_EQ(boxes.texts, Texts{"IP could not be removed."});
+
+    int failures = 0;
+    client.onEvent = [&](const ClientEvent& event) {
+        if (const auto* answer = std::get_if<event::RemoveIpResult>(&event.what)) {
+            failures += !answer->removed;
+            client.quietRemoveIpFailure = false;
+        }
+    };
+    client.quietRemoveIpFailure = true;
+    Handle(wire::EncodeRemoveIpResult(0));
+    EXPECT_EQ(failures, 1);
+    EXPECT_EQ(boxes.texts.size(), 1u) << "no second box";
 }
 
 TEST_F(AdminClientTest, ShortDatagramsOnlyCountAsTrafficWholeOnesAct) {

@@ -1,16 +1,19 @@
 // The player table, the server list window and the commands the admin sends, as bytes on the wire.
 #include "AdminDlgFixture.h"
 #include "engine/Timers.h"
-#include "ui/ServerListWindow.h"
+#include "ui/BansWindow.h"
+#include "ui/PageBans.h"
 
 namespace {
 
-QStringList Lines(const QListWidget* list) {
-    QStringList lines;
-    for (int i = 0; i < list->count(); ++i) {
-        lines << list->item(i)->text();
+using namespace std::chrono_literals;
+
+QStringList Column(const QTreeWidget* table, int column) {
+    QStringList texts;
+    for (int i = 0; i < table->topLevelItemCount(); ++i) {
+        texts << table->topLevelItem(i)->text(column);
     }
-    return lines;
+    return texts;
 }
 
 QStringList Rows(const QTreeWidget* table) {
@@ -44,25 +47,24 @@ TEST_F(AdminDlgTest, TheTableFollowsTheServerAndKeepsTheSelectedPlayer) {
     EXPECT_TRUE(table->selectedItems().isEmpty());
 }
 
-TEST_F(AdminDlgTest, ServerListShowsACountAnEscapedEntryPerLineAndCopiesTheSelection) {
+// A list the admin asked for opens the Bans window: entries escaped, each a row.
+TEST_F(AdminDlgTest, AListOpensTheBansWindowWithAnEscapedEntryPerRowAndCopiesTheSelection) {
     LogIn();
-    CServerListWindow* window = Dlg().m_serverList;
-    ServerSends(wire::EncodeListText("alpha|be\r\nta|tail")); // each list replaces the last
-    Dlg().OnTimer(TIMER_UI_REFRESH);
-    ASSERT_TRUE(window->isVisible());
-    EXPECT_EQ(Lines(window->list), QStringList({"alpha", "be\\r\\nta"}));
-    EXPECT_EQ(window->heading->text(), "2 entries");
+    CBansWindow* window = Dlg().m_bans->Window();
+    ServerSends(wire::EncodeListText("10.0.0.1|be\r\nta|tail")); // each list replaces the last
+    ASSERT_TRUE(RunEventLoopUntil([&] { return window->isVisible(); }, 5s));
+    ASSERT_TRUE(RunEventLoopUntil([&] { return window->m_table->topLevelItemCount() == 2; }, 5s));
+    EXPECT_EQ(Column(window->m_table, 0),
+              QStringList({"10.0.0.1", "be\\r\\nta (not an IPv4 address)"}));
+    EXPECT_EQ(Column(window->m_table, 5), QStringList({"not recorded here", "not recorded here"}));
+    EXPECT_EQ(window->m_status->text(), "2 addresses on the server's list, 0 recorded here.");
 
-    window->list->selectAll();
-    QTest::keyClick(window->list, Qt::Key_C, Qt::ControlModifier);
-    EXPECT_EQ(QApplication::clipboard()->text(), "alpha\nbe\\r\\nta");
+    window->m_table->selectAll();
+    QTest::keyClick(window->m_table, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text().split('\n').size(), 2);
 
-    ServerSends(wire::EncodeListText("gamma|"));
-    Dlg().OnTimer(TIMER_UI_REFRESH);
-    EXPECT_EQ(window->heading->text(), "1 entry");
     ServerSends(wire::EncodeListText(""));
-    Dlg().OnTimer(TIMER_UI_REFRESH);
-    EXPECT_EQ(window->heading->text(), "The list is empty.");
+    ASSERT_TRUE(RunEventLoopUntil([&] { return window->m_table->topLevelItemCount() == 0; }, 5s));
 }
 
 TEST_F(AdminDlgTest, SendDropsLeadingBlanksKeepsTrailingOnesAndEmptiesTheLine) {

@@ -1,6 +1,7 @@
 // Kick and Ban reach the player whose row is selected at the click, whatever the order of the
 // table and whatever the roster did since the last redraw.
 #include "AdminDlgFixture.h"
+#include "ui/BanDialog.h"
 
 namespace {
 
@@ -15,20 +16,11 @@ struct KickCase {
 
 class PlayerTableTest : public AdminDlgTest, public ::testing::WithParamInterface<KickCase> {
   protected:
-    PlayerTableTest() {
-        SetQuestionBoxHook([this](const std::string& text) {
-            asked.push_back(text);
-            return answer;
-        });
-    }
-    ~PlayerTableTest() override { SetQuestionBoxHook(nullptr); }
     void ClickHeader(int column) {
         QHeaderView* header = Dlg().m_playerList->header();
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
                           QPoint(header->sectionViewportPosition(column) + 4, 4));
     }
-    bool answer = true; // to every Ban question
-    std::vector<std::string> asked;
 };
 
 // Roster: Zed 9 (0), Bob 3 (25), Al 7 (-5), Bo 3 (0).
@@ -71,13 +63,20 @@ TEST_F(PlayerTableTest, BanAsksNamingThePlayerAndNoKeepsIt) {
     LogIn({{9, 0, "Zed"}, {4, 0, "E\nve"}});
     CPlayerTable* table = Dlg().m_playerList;
     table->setCurrentItem(table->topLevelItem(1));
-    answer = false;
+    QString question;
+    QTimer::singleShot(0, [&question] {
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (auto* dialog = qobject_cast<CBanDialog*>(widget); dialog && dialog->isVisible()) {
+                for (const QLabel* label : dialog->findChildren<QLabel*>()) {
+                    question += label->text() + '|';
+                }
+                dialog->m_no->click();
+            }
+        }
+    });
     Dlg().m_banButton->click();
+    EXPECT_TRUE(question.contains("Ban E\\nve (#4)?")) << question.toStdString();
     EXPECT_TRUE(server.NothingWithin());
-    answer = true;
-    Dlg().m_banButton->click();
-    EXPECT_EQ(server.ReceiveOfType(MSG_BAN), wire::EncodeBan(4));
-    EXPECT_EQ(asked, (std::vector<std::string>{"Ban E\\nve (4)?", "Ban E\\nve (4)?"}));
 }
 
 TEST_F(PlayerTableTest, RowMenuCopiesTheIdAndKicks) {

@@ -176,7 +176,10 @@ void AdminServer::HandleCommand(std::string_view line) {
         argument.remove_prefix(1);
     }
     std::string outcome;
-    if (command == "/list") {
+    if (command == "/list" && listAnswersToDrop > 0) {
+        --listAnswersToDrop;
+        outcome = "answer dropped";
+    } else if (command == "/list") {
         std::string text;
         for (const std::string& address : banList) {
             if (text.size() + address.size() + 1 > MAX_LIST_TEXT) {
@@ -188,12 +191,40 @@ void AdminServer::HandleCommand(std::string_view line) {
         outcome = std::to_string(banList.size()) + " banned";
     } else if (command == "/removeip") {
         const auto it = std::find(banList.begin(), banList.end(), argument);
-        const bool removed = it != banList.end();
+        const bool removed =
+            it != banList.end() && std::find(kept.begin(), kept.end(), argument) == kept.end();
         if (removed) {
             banList.erase(it);
         }
         Send(wire::EncodeRemoveIpResult(removed ? 1 : 0));
         outcome = removed ? "removed" : "not banned";
+    } else if (command == "/banip" || command == "/alsoban" || command == "/keepip") {
+        // Test aids: a ban by another admin now, one at the same moment as the next ban, and
+        // an address whose removal the server refuses.
+        if (argument.empty()) {
+            SendServerLine("Usage: " + std::string(command) + " ADDRESS");
+            outcome = "usage";
+        } else if (command == "/banip") {
+            Bar(std::string(argument));
+            outcome = "banned";
+        } else if (command == "/alsoban") {
+            alsoBanNext.emplace_back(argument);
+            outcome = "banned with the next ban";
+        } else {
+            kept.emplace_back(argument);
+            outcome = "kept";
+        }
+    } else if (command == "/droplist") {
+        unsigned count = 0;
+        const char* end = argument.data() + argument.size();
+        const auto [stop, error] = std::from_chars(argument.data(), end, count);
+        if (argument.empty() || error != std::errc() || stop != end) {
+            SendServerLine("Usage: /droplist N");
+            outcome = "usage";
+        } else {
+            listAnswersToDrop = count;
+            outcome = "the next " + std::to_string(count) + " list answers are dropped";
+        }
     } else if (command == "/refuse") {
         unsigned code = 0;
         const char* end = argument.data() + argument.size();
@@ -221,10 +252,20 @@ void AdminServer::RemovePlayer(std::uint8_t id, bool ban) {
         return;
     }
     Send(wire::EncodePlayerLeave(LEAVE_KICKED, id));
-    if (ban && std::find(banList.begin(), banList.end(), player->address) == banList.end()) {
-        banList.push_back(player->address);
+    if (ban) {
+        Bar(player->address);
+        for (const std::string& address : alsoBanNext) {
+            Bar(address);
+        }
+        alsoBanNext.clear();
     }
     Log(request + std::to_string(id) + " (" + player->name + ", " + player->address + ")");
+}
+
+void AdminServer::Bar(const std::string& address) {
+    if (std::find(banList.begin(), banList.end(), address) == banList.end()) {
+        banList.push_back(address);
+    }
 }
 
 void AdminServer::HandleShutdown(Clock::time_point now) {

@@ -42,6 +42,7 @@ class AdminServer {
     void HandleChat(const std::string& text);
     void HandleCommand(std::string_view line);
     void RemovePlayer(std::uint8_t id, bool ban);
+    void Bar(const std::string& address); // puts the address on the ban list once
     void HandleShutdown(Clock::time_point now);
     void SendServerLine(std::string_view text);
     void EndSession(std::string_view logLine);
@@ -60,5 +61,8 @@ class AdminServer {
     Clock::time_point lastPing;
     std::optional<Clock::time_point> firstShutdownRequest;
     std::vector<std::string> banList;
+    std::vector<std::string> alsoBanNext; // barred together with the next ban
+    std::vector<std::string> kept;        // addresses /removeip refuses to remove
+    unsigned listAnswersToDrop = 0;
     bool exitRequested = false;
 };
