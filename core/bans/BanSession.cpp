@@ -159,6 +159,7 @@ void CBanSession::RemoveForAutomation(const AutomationOutput& ban) {
     RemovalOrder order;
     order.player = {ban.playerId, ban.playerName};
     order.reason = ban.text;
+    order.rule = ban.rule;
     if (ban.banMinutes > 0) {
         order.seconds = static_cast<std::int64_t>(ban.banMinutes) * 60;
     }

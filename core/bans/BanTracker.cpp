@@ -122,7 +122,10 @@ void CBanTracker::Record(const Tracking& done) {
     request.name = order.player.name;
     request.reason = order.reason;
     request.durationSeconds = order.seconds;
-    request.adminUser = scope.adminUser;
+    // Automation's bans stay told apart from the admin's, in the Bans window and the history.
+    request.adminUser = order.rule.empty()
+                            ? scope.adminUser
+                            : scope.adminUser + " (automation rule " + order.rule + ")";
     std::string unknownBecause = done.lost;
     if (done.lost.empty() && done.before && done.after) {
         const std::vector<std::string> added = NewEntries(*done.before, *done.after);

@@ -25,6 +25,7 @@ struct RemovalOrder {
     std::optional<std::int64_t> seconds; // a ban's length; none: permanent
     // Said on the server first, with {name}, {reason} and {duration} filled in; empty: nothing.
     std::string sayFirst;
+    std::string rule; // the automation rule that ordered it; empty: the admin
 };
 
 // The longest reason, in characters: it may be said in a console line.

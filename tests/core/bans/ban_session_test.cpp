@@ -203,6 +203,7 @@ TEST_F(BanSessionTest, AutomationsBansAreRecordedWithTheirLengthAndReason) {
     ban.playerId = Player(0).id;
     ban.playerName = Player(0).name;
     ban.text = "flood";
+    ban.rule = "no-flood";
     ban.banMinutes = 30;
     session->RemoveForAutomation(ban);
     ASSERT_TRUE(WaitForNotice("for 30 minutes: flood.")) << Notices();
@@ -222,6 +223,7 @@ TEST_F(BanSessionTest, AutomationsBansAreRecordedWithTheirLengthAndReason) {
     EXPECT_FALSE(bans[0].expiresAt);
     EXPECT_EQ(bans[1].reason, "flood");
     EXPECT_EQ(bans[1].expiresAt, START + 1800);
+    EXPECT_EQ(bans[1].adminUser, "tester (automation rule no-flood)");
 }
 
 } // namespace
