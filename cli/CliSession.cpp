@@ -590,8 +590,8 @@ bool CliSession::RemovePlayer(const std::string& target, bool ban, const std::st
         return false;
     }
     removalTarget = client.roster->IdByPosition(*found.position);
-    if (recorder) {
-        ban ? recorder->OnBan(*found.position) : recorder->OnKick(*found.position);
+    if (recorder && !ban) { // a ban with a player memory went to the ban memory above
+        recorder->OnKick(*found.position);
     }
     if (ban) {
         client.Ban(*found.position);

@@ -184,12 +184,6 @@ void CPagePlayerMemory::BeforeKick(int position) {
     }
 }
 
-void CPagePlayerMemory::BeforeBan(int position) {
-    if (recorder) {
-        recorder->OnBan(position);
-    }
-}
-
 void CPagePlayerMemory::OnAutomation(const AutomationOutput& output) {
     if (recorder) {
         recorder->OnAutomation(output);

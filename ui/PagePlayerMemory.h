@@ -7,7 +7,7 @@
 //   SessionStarting(client, ...)   when it connects
 //   Observe(event)                 for each event of the client
 //   Tick()                         after each tick of the client
-//   BeforeKick(pos) / BeforeBan(pos), OnAutomation(output)   as they happen
+//   BeforeKick(pos), OnAutomation(output)   as they happen
 //   Closing()                      when the window closes, after the session's end
 
 #include <QObject>
@@ -50,7 +50,6 @@ class CPagePlayerMemory : public QObject {
     void Observe(const ClientEvent& event);
     void Tick();
     void BeforeKick(int position);
-    void BeforeBan(int position);
     void OnAutomation(const AutomationOutput& output);
     void Closing();
     void SetChatRetention(int days);

@@ -93,18 +93,10 @@ void CPlayerRecorder::OnEvent(const ClientEvent& event) {
     }
 }
 
-void CPlayerRecorder::RecordAction(int position, ActionKind kind) {
-    if (const auto name = client.roster->NameByPosition(position); name && !server.host.empty()) {
-        store.RecordAction(server, *name, kind, adminUser, {});
-    }
-}
-
 void CPlayerRecorder::OnKick(int position) {
-    RecordAction(position, ActionKind::Kick);
-}
-
-void CPlayerRecorder::OnBan(int position) {
-    RecordAction(position, ActionKind::Ban);
+    if (const auto name = client.roster->NameByPosition(position); name && !server.host.empty()) {
+        store.RecordAction(server, *name, ActionKind::Kick, adminUser, {});
+    }
 }
 
 void CPlayerRecorder::OnAutomation(const AutomationOutput& output) {

@@ -4,7 +4,7 @@
 //   OnConnect(server, user)    when it calls client.Connect
 //   OnEvent(event)             from client.onEvent
 //   OnTick()                   after each client.OnTimer (notices the login and the end)
-//   OnKick(pos) / OnBan(pos)   before client.Kick(pos) / client.Ban(pos)
+//   OnKick(pos)                before client.Kick(pos) (bans are the ban memory's to record)
 //   OnAutomation(output)       for each output of the automation session's Step
 
 #include <string>
@@ -22,7 +22,6 @@ class CPlayerRecorder {
     void OnEvent(const ClientEvent& event);
     void OnTick();
     void OnKick(int position);
-    void OnBan(int position);
     // Kicks automation carried out become actions, its notes lines of the note. Its bans are
     // the ban memory's, which records each with its length and reason.
     void OnAutomation(const AutomationOutput& output);
@@ -34,7 +33,6 @@ class CPlayerRecorder {
     // before the front end's next tick: the first of them starts it, with the roster as it
     // stood before that event.
     void StartIfLoggedIn(const ClientEvent* first);
-    void RecordAction(int position, ActionKind kind);
 
     CPlayerStore& store;
     const CAdminClient& client;

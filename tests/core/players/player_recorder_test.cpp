@@ -70,7 +70,7 @@ TEST_F(PlayerRecorderTest, TheGameAsTheClientSeesItEndsUpInThePlayerMemory) {
     recorder->OnKick(PositionOf("Cassia"));
     Handle(wire::EncodePlayerLeave(LEAVE_KICKED, 2));
     Handle(wire::EncodePlayerLeave(LEAVE_TIMED_OUT, 3));
-    recorder->OnBan(PositionOf("Bjorn"));
+    Store().RecordBan({server, "Bjorn", std::nullopt, "", std::nullopt, "admin"}); // as bans do
     Handle(wire::EncodePlayerLeave(LEAVE_KICKED, 1));
     recorder->OnTick();
     now = START + 50;
