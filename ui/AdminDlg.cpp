@@ -94,7 +94,11 @@ void CAdminDlg::SetUp() {
         m_preferences.Int(CPreferences::Key::ChatRetentionDays));
     connect(m_playerMemory, &CPagePlayerMemory::problem, this,
             [this](const QString& text) { AppendLog(text, COLOUR_DARK_RED, true); });
-    connect(m_playerMemory, &CPagePlayerMemory::attentionWanted, this, &CAdminDlg::AskForAttention);
+    // A watched player's join counts as the watch word does: it also marks the tab.
+    connect(m_playerMemory, &CPagePlayerMemory::attentionWanted, this, [this] {
+        AskForAttention();
+        MarkImportant();
+    });
     connect(m_automation, &CPageAutomation::outputCarried, m_playerMemory,
             &CPagePlayerMemory::OnAutomation);
     connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_P), this), &QShortcut::activated,

@@ -167,6 +167,7 @@ TEST_F(PlayerMemoryTest, WatchedPlayerJoiningIsMarkedInTheLogAndAsksForAttention
     LogIn();
     ASSERT_TRUE(RunEventLoopUntil([&] { return Store().State() == StoreState::Ready; }, 10s));
     QSignalSpy joined(&Memory(), &CPagePlayerMemory::watchedPlayerJoined);
+    QSignalSpy important(&Dlg(), &CAdminDlg::importantRaised); // the tab's title goes bold
     const int asked = Dlg().m_attentionRequests;
     ServerSends(wire::EncodePlayerJoin(5, "Eve"));
     ServerSends(wire::EncodePlayerJoin(6, "Zed"));
@@ -182,6 +183,7 @@ TEST_F(PlayerMemoryTest, WatchedPlayerJoiningIsMarkedInTheLogAndAsksForAttention
     ASSERT_EQ(joined.count(), 1);
     EXPECT_EQ(joined.at(0).at(0).toString(), "Eve");
     EXPECT_EQ(Dlg().m_attentionRequests, asked + 1);
+    EXPECT_EQ(important.count(), 1);
 }
 
 TEST_F(PlayerMemoryTest, NoteAndHistoryFromTheTablesMenu) {
