@@ -127,7 +127,7 @@ void CAdminClient::Poll() {
     // that the outer poll is still handling. The state is checked before every read because a
     // nested tick may have ended the connection.
     std::uint8_t buffer[MAX_DATAGRAM];
-    while (loggedIn || loginPending) {
+    for (int taken = 0; taken < MAX_DATAGRAMS_PER_POLL && (loggedIn || loginPending); ++taken) {
         const int n = link->Receive(buffer, static_cast<int>(sizeof buffer));
         if (n <= 0) {
             return;

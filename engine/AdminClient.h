@@ -27,6 +27,10 @@ class CAdminClient {
     // room for stale duplicates. Past it a joining player is logged but not listed, so a server
     // gone wrong cannot grow the roster, or the window's redraw of it, without bound.
     static constexpr int MAX_ROSTER = 512;
+    // A poll takes at most this many datagrams (a full roster's changes, four per player); the
+    // rest waits, readable, for the next one. A server that sends faster than the front end
+    // handles can then never keep the front end's loop from turning.
+    static constexpr int MAX_DATAGRAMS_PER_POLL = 1024;
     CAdminClient& operator=(const CAdminClient&) = delete;
 
     CAdminSocket* link;
