@@ -127,7 +127,11 @@ void CAdminClient::Poll() {
     // that the outer poll is still handling. The state is checked before every read because a
     // nested tick may have ended the connection.
     std::uint8_t buffer[MAX_DATAGRAM];
-    for (int taken = 0; taken < MAX_DATAGRAMS_PER_POLL && (loggedIn || loginPending); ++taken) {
+    const auto start = std::chrono::steady_clock::now();
+    for (int taken = 0; loggedIn || loginPending; ++taken) {
+        if (taken >= FULL_BURST && std::chrono::steady_clock::now() - start >= POLL_BUDGET) {
+            return;
+        }
         const int n = link->Receive(buffer, static_cast<int>(sizeof buffer));
         if (n <= 0) {
             return;

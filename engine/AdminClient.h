@@ -3,6 +3,7 @@
 // waits in the public mailbox fields, which the window reads and clears on its refresh tick.
 // It has no timer of its own; the window hands it every tick through OnTimer.
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -27,10 +28,11 @@ class CAdminClient {
     // room for stale duplicates. Past it a joining player is logged but not listed, so a server
     // gone wrong cannot grow the roster, or the window's redraw of it, without bound.
     static constexpr int MAX_ROSTER = 512;
-    // A poll takes at most this many datagrams (a full roster's changes, four per player); the
-    // rest waits, readable, for the next one. A server that sends faster than the front end
-    // handles can then never keep the front end's loop from turning.
-    static constexpr int MAX_DATAGRAMS_PER_POLL = 1024;
+    // A poll drains what waits; once it has taken a full roster's changes (four per player) it
+    // stops after POLL_BUDGET, and the rest waits, readable, for the next poll. A server that
+    // sends faster than the front end handles can then never hold the front end's loop.
+    static constexpr int FULL_BURST = 1024;
+    static constexpr std::chrono::milliseconds POLL_BUDGET{20};
     CAdminClient& operator=(const CAdminClient&) = delete;
 
     CAdminSocket* link;
