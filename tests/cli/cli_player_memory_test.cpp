@@ -5,7 +5,6 @@
 #include <gmock/gmock.h>
 #include <nlohmann/json.hpp>
 #include <signal.h>
-#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -25,6 +24,7 @@
 #include "platform/WholeFile.h"
 #include "tests/cli/CliFixture.h"
 #include "tests/cli/PtyCli.h"
+#include "tests/support/ExclusiveLockProcess.h"
 
 namespace {
 
@@ -238,32 +238,13 @@ TEST_F(CliMemoryTest, BadFilesAreSaidOnceAndNothingWaits) {
 
 TEST_F(CliMemoryTest, FileLockedByAnotherProcessIsSaidAfterAShortWait) {
     Prepare();
-    int ready[2];
-    int release[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    ASSERT_EQ(::pipe(release), 0);
-    const pid_t locker = ::fork();
-    if (locker == 0) {
-        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-        ::close(release[1]); // a test that ends early ends the wait below
-        CSqliteDatabase db;
-        const bool locked = db.Open(DbPath(), SQLITE_OPEN_READWRITE).Ok() &&
-                            db.Exec("PRAGMA locking_mode = EXCLUSIVE; BEGIN EXCLUSIVE;").Ok();
-        const char byte = locked ? 'y' : 'n';
-        [[maybe_unused]] const ssize_t w = ::write(ready[1], &byte, 1);
-        char wait = 0;
-        [[maybe_unused]] const ssize_t r = ::read(release[0], &wait, 1);
-        ::_exit(0);
-    }
-    char byte = 0;
-    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
-    ASSERT_EQ(byte, 'y');
+    ExclusiveLockProcess locker(DbPath());
+    ASSERT_TRUE(locker.Locked());
     const auto start = std::chrono::steady_clock::now();
     EXPECT_EQ(Run(At({"--seen", "Ann"})), EXIT_NO_MEMORY);
     EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
     EXPECT_EQ(Count(last->err, "held locked by another program"), 1u) << last->err;
-    ASSERT_EQ(::write(release[1], "x", 1), 1);
-    ::waitpid(locker, nullptr, 0);
+    locker.Release();
     EXPECT_EQ(Run(At({"--seen", "Ann"})), EXIT_OK) << last->err;
 }
 

@@ -4,7 +4,6 @@
 // dark red while the session goes on. Real SQLite files in the test's own XDG_DATA_HOME.
 #include <QSignalSpy>
 #include <QToolTip>
-#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -18,6 +17,7 @@
 #include "core/players/RetentionSetting.h"
 #include "core/players/SqliteDatabase.h"
 #include "tests/support/DemoServerProcess.h"
+#include "tests/support/ExclusiveLockProcess.h"
 #include "ui/NoteEditor.h"
 #include "ui/PagePlayerMemory.h"
 #include "ui/PlayerMemoryTexts.h"
@@ -412,26 +412,8 @@ TEST_F(PlayerMemoryTest, FileLockedByAnotherProcessIsWaitedForWithoutAWord) {
     Prepare([&](CPlayerStore& store, std::atomic<std::int64_t>&) {
         store.SetFlag(Key(), "Eve", PlayerFlag::Watch);
     });
-    int ready[2];
-    int release[2];
-    ASSERT_EQ(::pipe(ready), 0);
-    ASSERT_EQ(::pipe(release), 0);
-    const pid_t locker = ::fork();
-    if (locker == 0) {
-        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-        ::close(release[1]); // a test that ends early ends the wait below
-        CSqliteDatabase db;
-        const bool locked = db.Open(DbPath(), SQLITE_OPEN_READWRITE).Ok() &&
-                            db.Exec("PRAGMA locking_mode = EXCLUSIVE; BEGIN EXCLUSIVE;").Ok();
-        const char byte = locked ? 'y' : 'n';
-        [[maybe_unused]] const ssize_t w = ::write(ready[1], &byte, 1);
-        char wait = 0;
-        [[maybe_unused]] const ssize_t r = ::read(release[0], &wait, 1);
-        ::_exit(0);
-    }
-    char byte = 0;
-    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
-    ASSERT_EQ(byte, 'y');
+    ExclusiveLockProcess locker(DbPath());
+    ASSERT_TRUE(locker.Locked());
     LogIn({{1, 0, "Ann"}});
     ServerSends(wire::EncodeServerChat(1, 0, "while locked"));
     ServerSends(wire::EncodePlayerJoin(5, "Eve"));
@@ -440,8 +422,7 @@ TEST_F(PlayerMemoryTest, FileLockedByAnotherProcessIsWaitedForWithoutAWord) {
               "the player memory is still opening");
     RunEventLoopUntil([] { return false; }, 1s);
     EXPECT_TRUE(Dlg().m_bConnected);
-    ASSERT_EQ(::write(release[1], "x", 1), 1);
-    ::waitpid(locker, nullptr, 0);
+    locker.Release();
     // Recording catches up: nothing was lost, and the watched player's join is marked late.
     ASSERT_TRUE(RunEventLoopUntil([&] { return Store().State() == StoreState::Ready; }, 10s));
     EXPECT_TRUE(WaitForLog("[watch] Eve, a watched player, joined")) << Log().toStdString();
