@@ -6,12 +6,9 @@
 #include <chrono>
 #include <thread>
 
-#include "core/players/PlayerRecorder.h"
 #include "core/players/PlayerTexts.h"
 #include "core/players/RetentionSetting.h"
 #include "tests/core/players/PlayerStoreFixture.h"
-#include "tests/support/MessageBoxRecorder.h"
-#include "tests/support/UdpPeer.h"
 
 namespace {
 
@@ -97,75 +94,6 @@ TEST_F(PlayerStoreTest, EventsReachTheFileWithinHalfASecondWithoutAFlush) {
     EXPECT_EQ(Count("SELECT count(*) FROM chat"), 1);
     // Half a second, and all the margin a loaded machine needs; not the heartbeat's ten.
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
-}
-
-class AutomationRecordingTest : public PlayerStoreTest {
-  protected:
-    void SetUp() override {
-        PlayerStoreTest::SetUp();
-        ASSERT_TRUE(gameServer.Valid());
-        recorder = std::make_unique<CPlayerRecorder>(Store(), client);
-        client.onEvent = [this](const ClientEvent& event) { recorder->OnEvent(event); };
-        recorder->OnConnect(server, "admin");
-        ASSERT_TRUE(client.Connect("127.0.0.1", gameServer.Port(), "admin", "pw"));
-        Handle(wire::EncodeWelcome({{0, 0, "Ann"}, {1, 0, "Bjorn"}}));
-        recorder->OnTick();
-    }
-    void TearDown() override {
-        client.onEvent = nullptr;
-        recorder.reset();
-        PlayerStoreTest::TearDown();
-    }
-    void Handle(const Bytes& datagram) {
-        client.HandleDatagram(wire::ByteView{datagram.data(), datagram.size()});
-    }
-    static AutomationOutput Output(AutomationOutputType type, std::uint8_t id, std::string name,
-                                   std::string text) {
-        AutomationOutput output;
-        output.type = type;
-        output.rule = "no-spam";
-        output.hasPlayer = true;
-        output.playerId = id;
-        output.playerName = std::move(name);
-        output.text = std::move(text);
-        return output;
-    }
-
-    UdpPeer gameServer;
-    MessageBoxRecorder boxes;
-    CAdminSocket link;
-    CPlayerList roster;
-    CAdminClient client{link, roster};
-    std::unique_ptr<CPlayerRecorder> recorder;
-};
-
-TEST_F(AutomationRecordingTest, KicksAndNotesOfAutomationAreKeptAsTheAdminsAreAndBansLeftToBans) {
-    Store().SetNote(server, "Ann", "plays fair", "admin");
-    recorder->OnAutomation(Output(AutomationOutputType::Note, 0, "Ann", "said a bad word"));
-    recorder->OnAutomation(Output(AutomationOutputType::Kick, 0, "Ann", "spam"));
-    Handle(wire::EncodePlayerLeave(LEAVE_KICKED, 0));
-    AutomationOutput ban = Output(AutomationOutputType::Ban, 1, "Bjorn", "links");
-    ban.banMinutes = 60;
-    recorder->OnAutomation(ban);
-    Handle(wire::EncodePlayerLeave(LEAVE_KICKED, 1));
-    // Lines only for the log, and a dry run's, leave no trace.
-    recorder->OnAutomation(Output(AutomationOutputType::Log, 0, "Ann", "would kick"));
-    recorder->OnAutomation(Output(AutomationOutputType::Attention, 0, "Ann", "look"));
-    Flush();
-
-    const PlayerPage ann = PageOf("Ann");
-    EXPECT_EQ(ann.record.note, "plays fair\nsaid a bad word");
-    EXPECT_EQ(ann.record.kicks, 1);
-    ASSERT_EQ(ann.actions.size(), 3u); // the admin's note, automation's note, the kick
-    EXPECT_EQ(ann.actions[0].kind, ActionKind::Kick);
-    EXPECT_EQ(ann.actions[0].detail, "automation rule no-spam: spam");
-    EXPECT_EQ(ann.actions[0].adminUser, "admin");
-    EXPECT_EQ(ann.sessions[0].howLeft, LeaveHow::Kicked);
-
-    // The ban memory records the ban and its action; a second one here would count it twice.
-    const PlayerPage bjorn = PageOf("Bjorn");
-    EXPECT_EQ(bjorn.record.bans, 0);
-    EXPECT_TRUE(bjorn.actions.empty());
 }
 
 TEST(RetentionSetting, TheWindowsPreferenceDecidesAndAnythingElseIsTheDefault) {

@@ -128,4 +128,54 @@ TEST_F(PlayerRecorderTest, AFirstEventThatIsALeaveCountsItsPlayerAsPresent) {
     EXPECT_TRUE(PageOf("Ann").record.onlineSince.has_value());
 }
 
+// Automation's outputs, for two players present at login.
+class AutomationRecordingTest : public PlayerRecorderTest {
+  protected:
+    void SetUp() override {
+        PlayerRecorderTest::SetUp();
+        Handle(wire::EncodeWelcome({{0, 0, "Ann"}, {1, 0, "Bjorn"}}));
+        recorder->OnTick();
+    }
+    static AutomationOutput Output(AutomationOutputType type, std::uint8_t id, std::string name,
+                                   std::string text) {
+        AutomationOutput output;
+        output.type = type;
+        output.rule = "no-spam";
+        output.hasPlayer = true;
+        output.playerId = id;
+        output.playerName = std::move(name);
+        output.text = std::move(text);
+        return output;
+    }
+};
+
+TEST_F(AutomationRecordingTest, KicksAndNotesOfAutomationAreKeptAsTheAdminsAreAndBansLeftToBans) {
+    Store().SetNote(server, "Ann", "plays fair", "admin");
+    recorder->OnAutomation(Output(AutomationOutputType::Note, 0, "Ann", "said a bad word"));
+    recorder->OnAutomation(Output(AutomationOutputType::Kick, 0, "Ann", "spam"));
+    Handle(wire::EncodePlayerLeave(LEAVE_KICKED, 0));
+    AutomationOutput ban = Output(AutomationOutputType::Ban, 1, "Bjorn", "links");
+    ban.banMinutes = 60;
+    recorder->OnAutomation(ban);
+    Handle(wire::EncodePlayerLeave(LEAVE_KICKED, 1));
+    // Lines only for the log, and a dry run's, leave no trace.
+    recorder->OnAutomation(Output(AutomationOutputType::Log, 0, "Ann", "would kick"));
+    recorder->OnAutomation(Output(AutomationOutputType::Attention, 0, "Ann", "look"));
+    Flush();
+
+    const PlayerPage ann = PageOf("Ann");
+    EXPECT_EQ(ann.record.note, "plays fair\nsaid a bad word");
+    EXPECT_EQ(ann.record.kicks, 1);
+    ASSERT_EQ(ann.actions.size(), 3u); // the admin's note, automation's note, the kick
+    EXPECT_EQ(ann.actions[0].kind, ActionKind::Kick);
+    EXPECT_EQ(ann.actions[0].detail, "automation rule no-spam: spam");
+    EXPECT_EQ(ann.actions[0].adminUser, "admin");
+    EXPECT_EQ(ann.sessions[0].howLeft, LeaveHow::Kicked);
+
+    // The ban memory records the ban and its action; a second one here would count it twice.
+    const PlayerPage bjorn = PageOf("Bjorn");
+    EXPECT_EQ(bjorn.record.bans, 0);
+    EXPECT_TRUE(bjorn.actions.empty());
+}
+
 } // namespace
