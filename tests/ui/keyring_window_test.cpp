@@ -1,10 +1,9 @@
 // Saved servers whose password is in the desktop keyring, from the window, against a real
 // Secret Service: ctest runs these suites inside tests/core/profiles/keyring-session.sh, with
 // the keyring in the state each one needs.
-#include <cstdlib>
-
 #include "MainWindowFixture.h"
 #include "core/profiles/Keyring.h"
+#include "tests/core/profiles/KeyringSession.h"
 #include "ui/SavedServers.h"
 #include "ui/ServerPicker.h"
 #include "ui/ServersDlg.h"
@@ -14,14 +13,8 @@ namespace {
 class KeyringWindowTest : public MainWindowTest {
   protected:
     void RequireSession(const std::string& mode) {
-        const char* skip = std::getenv("VYR_TEST_KEYRING_SKIP");
-        const char* running = std::getenv("VYR_TEST_KEYRING");
-        if (skip != nullptr) {
-            GTEST_SKIP() << "no test keyring: " << skip;
-        }
-        if (running == nullptr || running != mode) {
-            GTEST_SKIP() << "needs a private Secret Service (" << mode
-                         << "): ctest runs it through tests/core/profiles/keyring-session.sh";
+        if (const std::optional<std::string> why = WhyNoKeyringSession(mode)) {
+            GTEST_SKIP() << *why;
         }
         WriteServers(Server("eu1", server.Port(), "\"keyring\""));
     }

@@ -1,11 +1,12 @@
 #include "core/profiles/Keyring.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <libsecret/secret.h>
 #include <map>
 #include <poll.h>
+
+#include "tests/core/profiles/KeyringSession.h"
 
 namespace fs = std::filesystem;
 
@@ -51,19 +52,11 @@ void ExpectUnavailable(CKeyring& keyring, const ServerProfile& profile, const ch
     }
 }
 
-// The Keyring* suites run inside tests/core/profiles/keyring-session.sh, which ctest
-// starts with the mode each suite needs; anywhere else they would use the user's own keyring.
 class KeyringSession : public ::testing::Test {
   protected:
     void RequireSession(const std::string& mode) {
-        const char* skip = std::getenv("VYR_TEST_KEYRING_SKIP");
-        const char* running = std::getenv("VYR_TEST_KEYRING");
-        if (skip != nullptr) {
-            GTEST_SKIP() << "no test keyring: " << skip;
-        }
-        if (running == nullptr || running != mode) {
-            GTEST_SKIP() << "needs a private Secret Service (" << mode
-                         << "): ctest runs it through tests/core/profiles/keyring-session.sh";
+        if (const std::optional<std::string> why = WhyNoKeyringSession(mode)) {
+            GTEST_SKIP() << *why;
         }
     }
 };
