@@ -12,9 +12,8 @@
 #include "cli/CliSession.h"
 #include "cli/CliTexts.h"
 #include "cli/JsonObject.h"
+#include "cli/LoginSettings.h"
 #include "cli/PlayerQueries.h"
-#include "core/LoginRules.h"
-#include "core/SavedLogin.h"
 #include "core/WireText.h"
 #include "core/automation/Automation.h"
 #include "core/players/PlayerStore.h"
@@ -75,15 +74,12 @@ EventPrinter::Style PrinterStyle(const CliOptions& options, const ServerProfile*
 // --seen and --search: the server as a login would name it, but no password and no connection.
 int ReadMemory(const CliOptions& options, const ServerProfile* profile, CPlayerStore& store,
                bool markLines) {
-    const LoadedLogin saved = LoadSavedLogin(SavedLoginPath());
-    const std::string host = options.host.value_or(profile ? profile->host : saved.login.host);
-    const std::string port =
-        options.port.value_or(profile ? std::to_string(profile->port) : saved.login.port);
-    if (const auto problem = CheckServer(host, port)) {
-        Complain(problem->text);
+    const ServerLookup named = ResolveServer(options, profile);
+    if (!named.problem.empty()) {
+        Complain(named.problem);
         return EXIT_USAGE;
     }
-    const ServerKey server{host, *PortNumber(port)};
+    const ServerKey server{named.host, named.port};
     EventPrinter printer(PrinterStyle(options, profile, markLines));
     CPlayerQueries queries(store, printer);
     // Nothing recorded yet is no reason to make the file.

@@ -93,32 +93,53 @@ std::optional<std::string> Password(const CliOptions& options, LoadedLogin& save
     return std::nullopt;
 }
 
+// A saved server stands in for vyr.ini's fields; the options still override either.
+LoadedLogin StartingFields(const ServerProfile* profile) {
+    if (profile) {
+        LoadedLogin saved;
+        saved.login = {profile->user, {}, false, profile->host, std::to_string(profile->port)};
+        return saved;
+    }
+    return LoadSavedLogin(SavedLoginPath());
+}
+
+// The server the options name over `saved`; empty when it is one, else why not.
+std::string CheckedServer(const CliOptions& options, const LoadedLogin& saved, std::string& host,
+                          int& port) {
+    host = options.host.value_or(saved.login.host);
+    const std::string typedPort = options.port.value_or(saved.login.port);
+    if (auto problem = CheckServer(host, typedPort)) {
+        return problem->text;
+    }
+    port = *PortNumber(typedPort);
+    return {};
+}
+
 } // namespace
+
+ServerLookup ResolveServer(const CliOptions& options, const ServerProfile* profile) {
+    LoadedLogin saved = StartingFields(profile);
+    const CWipeOnExit savedPassword(saved.login.password); // never needed here
+    ServerLookup result;
+    result.problem = CheckedServer(options, saved, result.host, result.port);
+    return result;
+}
 
 LoginLookup ResolveLogin(const CliOptions& options, const ServerProfile* profile,
                          bool stdinIsTerminal) {
-    // A saved server stands in for vyr.ini's fields; the options still override either.
-    const std::string path = SavedLoginPath();
-    LoadedLogin saved;
+    LoadedLogin saved = StartingFields(profile);
     LoginLookup result;
-    if (profile) {
-        saved.login = {profile->user, {}, false, profile->host, std::to_string(profile->port)};
-    } else {
-        saved = LoadSavedLogin(path);
-        if (saved.notAFile) {
-            result.warning = NotAFileWarning(path);
-        }
+    if (saved.notAFile) {
+        result.warning = NotAFileWarning(SavedLoginPath());
     }
     const CWipeOnExit savedPassword(saved.login.password); // when it is not the one used
     Login login;
     const CWipeOnExit loginPassword(login.password); // what a move leaves behind
-    login.host = options.host.value_or(saved.login.host);
-    const std::string port = options.port.value_or(saved.login.port);
-    if (auto problem = CheckServer(login.host, port)) {
-        result.problem = problem->text;
+    if (std::string problem = CheckedServer(options, saved, login.host, login.port);
+        !problem.empty()) {
+        result.problem = std::move(problem);
         return result;
     }
-    login.port = *PortNumber(port);
     if (auto problem = CheckUser(options.user.value_or(saved.login.user), login.user)) {
         result.problem = problem->text;
         return result;

@@ -20,3 +20,11 @@ struct LoginLookup {
 // every other copy is wiped.
 LoginLookup ResolveLogin(const CliOptions& options, const ServerProfile* profile,
                          bool stdinIsTerminal);
+
+// The server alone, named as a login names it, for what needs no password and no connection.
+struct ServerLookup {
+    std::string host;
+    int port = 0;
+    std::string problem; // why the options, saved server and vyr.ini name no server
+};
+ServerLookup ResolveServer(const CliOptions& options, const ServerProfile* profile);
