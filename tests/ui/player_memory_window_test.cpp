@@ -238,6 +238,8 @@ class PlayersWindowTest : public PlayerMemoryTest {
             asked.push_back(text);
             return answer;
         });
+        // Opened on the store's thread: the window would say it is still opening.
+        ASSERT_TRUE(RunEventLoopUntil([&] { return Store().State() == StoreState::Ready; }, 10s));
         // Not connected: the fields name the server.
         FillIn("127.0.0.1", QString::number(server.Port()));
         Memory().ShowPlayersWindow();
